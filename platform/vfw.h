@@ -60,8 +60,7 @@ typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT msg
 // A function callback as DriverCallback calls it with DCB_FUNCTION.
 typedef void(CALLBACK* DRVCALLBACK)(HDRVR driver, UINT msg, DWORD_PTR user, DWORD_PTR param1, DWORD_PTR param2);
 
-W32_EXTERN_C LRESULT WINAPI DefDriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1,
-                                          LPARAM lParam2);
+W32_EXTERN_C LRESULT WINAPI DefDriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2);
 W32_EXTERN_C BOOL WINAPI DriverCallback(DWORD_PTR callback, DWORD flags, HDRVR device, DWORD msg, DWORD_PTR user,
                                         DWORD_PTR param1, DWORD_PTR param2);
 

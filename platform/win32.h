@@ -5,8 +5,8 @@
 #define TARN2_PLATFORM_WIN32_H
 
 #ifdef _WIN32
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 #else
 #include "posix/w32_base.h"
 #include "posix/w32_kernel.h"

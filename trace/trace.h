@@ -26,6 +26,9 @@
 
 extern WORD DriverOptions;
 extern HWND traceWindow;
+// The module whose resources hold the trace window's template; the attach
+// hook sets it before the first trace call.
+extern HINSTANCE traceModule;
 
 // Level 1 open, 2 message (wsprintf format and arguments), 3 end. Does
 // nothing unless DriverOptions has OPT_TRACE_ON. Always returns 1.
@@ -34,6 +37,9 @@ int trace(int level, const char* format, ...);
 int TraceOn(void);
 // "RGB" for 0, else the code's four characters; one shared buffer.
 const char* CompressionText(DWORD compression);
+
+// The full path of a trace file in the Windows directory (260 characters).
+void TraceFilePath(const char* name, char* path);
 
 // The trace window's dialog procedure (resource 102).
 INT_PTR CALLBACK TraceWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);

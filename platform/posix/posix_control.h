@@ -43,8 +43,7 @@ typedef struct PosixDeviceOps {
     // Returns a context for one open handle, or null to refuse the open.
     void* (*open)(void* registration);
     // Carries out one request; returns non-zero on success and sets *returned.
-    int (*control)(void* context, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize,
-                   DWORD* returned);
+    int (*control)(void* context, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned);
     void (*close)(void* context);
 } PosixDeviceOps;
 

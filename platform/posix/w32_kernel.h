@@ -137,8 +137,18 @@ W32_EXTERN_C void WINAPI Sleep(DWORD milliseconds);
     (((deviceType) << 16) | ((access) << 14) | ((function) << 2) | (method))
 W32_EXTERN_C HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                        DWORD creation, DWORD flags, HANDLE templateFile);
-W32_EXTERN_C BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
-                                         DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+W32_EXTERN_C BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytes, LPDWORD written, LPOVERLAPPED overlapped);
+W32_EXTERN_C BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytes, LPDWORD read, LPOVERLAPPED overlapped);
+W32_EXTERN_C DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LPLONG distanceHigh, DWORD method);
+W32_EXTERN_C DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh);
+W32_EXTERN_C BOOL WINAPI DeleteFileA(LPCSTR path);
+W32_EXTERN_C BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWORD outSize,
+                                         LPDWORD returned, LPOVERLAPPED overlapped);
 
 // Modules.
 #define DLL_PROCESS_DETACH 0

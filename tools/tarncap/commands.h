@@ -1,0 +1,16 @@
+// tarncap's commands and their shared options.
+#ifndef TARNCAP_COMMANDS_H
+#define TARNCAP_COMMANDS_H
+
+#include <string>
+#include <vector>
+
+struct Options {
+    std::string driver = "mbktarn2u.drv";
+    std::string openString;
+    std::vector<std::string> arguments;  // what follows the command
+};
+
+int RunProbe(const Options& options);
+
+#endif

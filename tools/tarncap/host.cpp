@@ -1,0 +1,68 @@
+#include "host.h"
+
+#include <string.h>
+
+bool LoadDriver(Host& host, const char* name) {
+    host.module = LoadLibraryA(name ? name : "mbktarn2u.drv");
+    if (!host.module) {
+        host.error = std::string("cannot load the driver ") + (name ? name : "mbktarn2u.drv");
+        return false;
+    }
+    host.driverProc = reinterpret_cast<DRIVERPROC>(GetProcAddress(host.module, "DriverProc"));
+    if (!host.driverProc) {
+        host.error = "the driver exports no DriverProc";
+        FreeLibrary(host.module);
+        host.module = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void UnloadDriver(Host& host) {
+    if (host.module) FreeLibrary(host.module);
+    host.module = nullptr;
+    host.driverProc = nullptr;
+}
+
+LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    return host.driverProc(driverId, nullptr, msg, lParam1, lParam2);
+}
+
+DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error) {
+    VIDEO_OPEN_PARMS parms;
+    memset(&parms, 0, sizeof parms);
+    parms.dwSize = sizeof parms;
+    parms.fccType = mmioFOURCC('v', 'c', 'a', 'p');
+    parms.dwVersion = VIDEOAPIVERSION;
+    parms.dwFlags = type;
+    LRESULT handle = Send(host, 0, DRV_OPEN, reinterpret_cast<LPARAM>(openString ? openString : ""),
+                          reinterpret_cast<LPARAM>(&parms));
+    if (error) *error = parms.dwError;
+    return static_cast<DWORD_PTR>(handle);
+}
+
+const char* DvErrorName(DWORD code) {
+    static const char* const names[] = {
+        "DV_ERR_OK",          "DV_ERR_NONSPECIFIC",   "DV_ERR_BADFORMAT",       "DV_ERR_STILLPLAYING",
+        "DV_ERR_UNPREPARED",  "DV_ERR_SYNC",          "DV_ERR_TOOMANYCHANNELS", "DV_ERR_NOTDETECTED",
+        "DV_ERR_BADINSTALL",  "DV_ERR_CREATEPALETTE", "DV_ERR_SIZEFIELD",       "DV_ERR_PARAM1",
+        "DV_ERR_PARAM2",      "DV_ERR_CONFIG1",       "DV_ERR_CONFIG2",         "DV_ERR_FLAGS",
+        "DV_ERR_13",          "DV_ERR_NOTSUPPORTED",  "DV_ERR_NOMEM",           "DV_ERR_ALLOCATED",
+        "DV_ERR_BADDEVICEID", "DV_ERR_INVALHANDLE",   "DV_ERR_BADERRNUM",       "DV_ERR_NO_BUFFERS"};
+    return code < sizeof names / sizeof names[0] ? names[code] : "DV_ERR_?";
+}
+
+const char* ChannelName(DWORD type) {
+    switch (type) {
+        case VIDEO_EXTERNALIN:
+            return "VIDEO_EXTERNALIN";
+        case VIDEO_EXTERNALOUT:
+            return "VIDEO_EXTERNALOUT";
+        case VIDEO_IN:
+            return "VIDEO_IN";
+        case VIDEO_OUT:
+            return "VIDEO_OUT";
+        default:
+            return "unknown channel";
+    }
+}

@@ -1,0 +1,28 @@
+// The host side of tarncap: loads the driver as the system's driver manager
+// does and sends it messages.
+#ifndef TARNCAP_HOST_H
+#define TARNCAP_HOST_H
+
+#include <string>
+
+#include "platform/win32.h"
+
+struct Host {
+    HMODULE module = nullptr;
+    DRIVERPROC driverProc = nullptr;
+    std::string error;
+};
+
+// Loads the driver module (default "mbktarn2u.drv") and finds DriverProc.
+bool LoadDriver(Host& host, const char* name);
+void UnloadDriver(Host& host);
+LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lParam2);
+
+// Opens a channel of the given type (VIDEO_IN ...): the instance handle, or
+// 0 with the driver's reason in *error.
+DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error);
+
+const char* DvErrorName(DWORD code);
+const char* ChannelName(DWORD type);
+
+#endif

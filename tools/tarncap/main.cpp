@@ -1,0 +1,76 @@
+// tarncap: a capture host for the TARN2 driver on POSIX. It plays the part of
+// the system's video-capture library: loads the driver, sends it the driver
+// messages in the order a host does, and reports what it got.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "commands.h"
+#include "platform/posix/posix_control.h"
+
+static void Usage(FILE* out) {
+    fprintf(out,
+            "usage: tarncap [options] COMMAND [arguments]\n"
+            "\n"
+            "commands:\n"
+            "  probe              load and enable the driver, open and close its capture\n"
+            "                     channels, and report each answer\n"
+            "\n"
+            "options:\n"
+            "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
+            "  --open STRING      the open string passed with DRV_OPEN (an .INI name, LPTn)\n"
+            "  --home DIR         the Windows directory: registry hive, INI and trace files\n"
+            "                     (default $TARN2_HOME, else ~/.local/share/tarn2)\n"
+            "  -h, --help         this text\n");
+}
+
+// Takes the value of an option that needs one.
+static bool TakeValue(int argc, char** argv, int* i, std::string* value) {
+    if (*i + 1 >= argc) {
+        fprintf(stderr, "tarncap: %s needs a value\n", argv[*i]);
+        return false;
+    }
+    *value = argv[++*i];
+    return true;
+}
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string command, home;
+    for (int i = 1; i < argc; i++) {
+        const char* arg = argv[i];
+        if (!command.empty()) {
+            options.arguments.push_back(arg);
+        } else if (!strcmp(arg, "-h") || !strcmp(arg, "--help")) {
+            Usage(stdout);
+            return 0;
+        } else if (!strcmp(arg, "--driver")) {
+            if (!TakeValue(argc, argv, &i, &options.driver)) return 2;
+        } else if (!strcmp(arg, "--open")) {
+            if (!TakeValue(argc, argv, &i, &options.openString)) return 2;
+        } else if (!strcmp(arg, "--home")) {
+            if (!TakeValue(argc, argv, &i, &home)) return 2;
+        } else if (arg[0] == '-') {
+            fprintf(stderr, "tarncap: unknown option %s (see tarncap --help)\n", arg);
+            return 2;
+        } else {
+            command = arg;
+        }
+    }
+    if (!home.empty()) PosixSetWindowsDirectory(home.c_str());
+    if (command.empty()) {
+        Usage(stderr);
+        return 2;
+    }
+    if (command == "probe") {
+        if (!options.arguments.empty()) {
+            fprintf(stderr, "tarncap: probe takes no arguments\n");
+            return 2;
+        }
+        return RunProbe(options);
+    }
+    fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
+    return 2;
+}
