@@ -1,10 +1,6 @@
 // The driver manager's services to an installable driver.
 #include "internal.h"
 
-// Window callbacks need the window system, which may be absent from a
-// build of the layer without it.
-extern "C" BOOL WINAPI PostMessageA(HWND, UINT, WPARAM, LPARAM) __attribute__((weak));
-
 extern "C" {
 
 LRESULT WINAPI DefDriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
@@ -32,7 +28,6 @@ BOOL WINAPI DriverCallback(DWORD_PTR callback, DWORD flags, HDRVR device, DWORD 
             reinterpret_cast<DRVCALLBACK>(callback)(device, msg, user, param1, param2);
             return TRUE;
         case DCB_WINDOW:
-            if (!PostMessageA) return FALSE;
             return PostMessageA(reinterpret_cast<HWND>(callback), msg, reinterpret_cast<WPARAM>(device),
                                 static_cast<LPARAM>(param1));
         default:

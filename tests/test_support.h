@@ -1,0 +1,51 @@
+// Shared test scaffolding: a fresh Windows directory (and so a fresh
+// registry hive) per test, and the virtual clock.
+#ifndef TARN2_TESTS_SUPPORT_H
+#define TARN2_TESTS_SUPPORT_H
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/posix/posix_control.h"
+#include "platform/win32.h"
+
+inline std::string MakeTempHome() {
+    char pattern[] = "/tmp/tarn2-test-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    return dir ? dir : "/tmp";
+}
+
+inline std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void WriteFileText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// Each test gets its own Windows directory and virtual time.
+class FreshHome : public ::testing::Test {
+protected:
+    std::string home;
+    void SetUp() override {
+        home = MakeTempHome();
+        PosixSetWindowsDirectory(home.c_str());
+        PosixClockSetVirtual(1);
+        PosixClearProblems();
+    }
+    void TearDown() override {
+        std::string command = "rm -rf '" + home + "'";
+        if (system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << home;
+    }
+    std::string HomeFile(const char* name) const { return home + "/" + name; }
+};
+
+#endif
