@@ -25,6 +25,19 @@ BOOL PauseFrameGrabbing(int pause);
 BOOL SetImageFormat(const BITMAPINFOHEADER* format);
 BOOL GetImageFormat(BITMAPINFOHEADER* format);
 
+// The frame rate: the step (1..5), the automatic flag and the camera's frame
+// period in milliseconds for the step (period may be null).
+BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period);
+// Frames per second that automatic compression aims at.
+WORD GetFrameRateTarget(void);
+BOOL SetFrameRateTarget(WORD framesPerSecond);
+
+// The camera's own stream capture, on the selected device's frame grabber.
+BOOL GF_InitFrameStream(DWORD skip, DWORD unused);
+BOOL GF_FiniFrameStream(void);
+BOOL GF_StartFrameStream(void);
+BOOL GF_StopFrameStream(void);
+
 // The decoder library's palette: with a null destination only its size in
 // bytes; with one, also the palette copied there.
 DWORD GetDecoderPalette(void* destination);

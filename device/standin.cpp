@@ -74,3 +74,22 @@ DWORD GetDecoderPalette(void* destination) {
 }
 
 void SetDecoderPalette(const void* palette) {}
+
+BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period) {
+    if (step) *step = 1;
+    if (automatic) *automatic = 1;
+    if (period) *period = 33;
+    return TRUE;
+}
+
+WORD GetFrameRateTarget(void) { return 0; }
+
+BOOL SetFrameRateTarget(WORD framesPerSecond) { return TRUE; }
+
+BOOL GF_InitFrameStream(DWORD skip, DWORD unused) { return FALSE; }
+
+BOOL GF_FiniFrameStream(void) { return FALSE; }
+
+BOOL GF_StartFrameStream(void) { return FALSE; }
+
+BOOL GF_StopFrameStream(void) { return FALSE; }
