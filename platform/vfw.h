@@ -5,7 +5,18 @@
 #ifndef TARN2_PLATFORM_VFW_H
 #define TARN2_PLATFORM_VFW_H
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <vfw.h>
+// mmddk.h builds on what vfw.h brings in.
+#include <mmddk.h>
+// Exported by winmm but declared by no header the cross toolchain ships.
+#ifdef __cplusplus
+extern "C"
+#endif
+    BOOL WINAPI
+    DriverCallback(DWORD_PTR callback, DWORD flags, HDRVR device, DWORD msg, DWORD_PTR user, DWORD_PTR param1,
+                   DWORD_PTR param2);
+#else
 // Installable-driver messages and services (mmsystem.h on Windows).
 #define DRV_LOAD 0x0001
 #define DRV_ENABLE 0x0002

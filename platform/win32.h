@@ -5,8 +5,9 @@
 #define TARN2_PLATFORM_WIN32_H
 
 #ifdef _WIN32
-#include <mmsystem.h>
 #include <windows.h>
+// mmsystem.h needs the types windows.h declares first.
+#include <mmsystem.h>
 #else
 #include "posix/w32_base.h"
 #include "posix/w32_kernel.h"
