@@ -82,14 +82,26 @@ BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period) {
     return TRUE;
 }
 
-WORD GetFrameRateTarget(void) { return 0; }
+WORD GetFrameRateTarget(void) {
+    return 0;
+}
 
-BOOL SetFrameRateTarget(WORD framesPerSecond) { return TRUE; }
+BOOL SetFrameRateTarget(WORD framesPerSecond) {
+    return TRUE;
+}
 
-BOOL GF_InitFrameStream(DWORD skip, DWORD unused) { return FALSE; }
+BOOL GF_InitFrameStream(DWORD skip, DWORD unused) {
+    return FALSE;
+}
 
-BOOL GF_FiniFrameStream(void) { return FALSE; }
+BOOL GF_FiniFrameStream(void) {
+    return FALSE;
+}
 
-BOOL GF_StartFrameStream(void) { return FALSE; }
+BOOL GF_StartFrameStream(void) {
+    return FALSE;
+}
 
-BOOL GF_StopFrameStream(void) { return FALSE; }
+BOOL GF_StopFrameStream(void) {
+    return FALSE;
+}
