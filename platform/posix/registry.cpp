@@ -351,6 +351,13 @@ bool ResolvePath(HKEY key, LPCSTR subKey, std::string* path, REGSAM* access) {
     return true;
 }
 
+// The key a value call works on, if its handle allows the access needed.
+LONG ValueKeyPath(HKEY key, REGSAM needed, std::string* path) {
+    REGSAM access;
+    if (!ResolvePath(key, nullptr, path, &access)) return ERROR_INVALID_HANDLE;
+    return (access & needed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 HKEY NewHandle(const std::string& path, REGSAM access) {
     auto* handle = new KeyHandle{kKeyMagic, Upper(path), access};
     std::lock_guard<std::mutex> hold(handleLock);
@@ -426,9 +433,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
                              LPDWORD dataSize) {
     if (data && !dataSize) return ERROR_INVALID_PARAMETER;
     std::string path;
-    REGSAM access;
-    if (!ResolvePath(key, nullptr, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_QUERY_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    if (LONG refused = ValueKeyPath(key, KEY_QUERY_VALUE, &path)) return refused;
     HiveFile lock(false);
     Hive hive;
     bool damaged;
@@ -456,9 +461,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data, DWORD dataSize) {
     if (!data && dataSize) return ERROR_INVALID_PARAMETER;
     std::string path;
-    REGSAM access;
-    if (!ResolvePath(key, nullptr, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    if (LONG refused = ValueKeyPath(key, KEY_SET_VALUE, &path)) return refused;
     if (path.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // no values on a root
     HiveFile lock(true);
     Hive hive;
@@ -478,9 +481,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD typ
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
     std::string path;
-    REGSAM access;
-    if (!ResolvePath(key, nullptr, &path, &access)) return ERROR_INVALID_HANDLE;
-    if ((access & KEY_SET_VALUE) == 0) return ERROR_ACCESS_DENIED;
+    if (LONG refused = ValueKeyPath(key, KEY_SET_VALUE, &path)) return refused;
     HiveFile lock(true);
     Hive hive;
     bool damaged;
