@@ -1,0 +1,323 @@
+// The link layer against a recording stand-in for the link driver: what
+// bytes each request carries and how each kind of answer is taken.
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "link/link.h"
+#include "link/protocol.h"
+#include "test_support.h"
+
+namespace {
+
+struct Request {
+    DWORD code;
+    std::vector<BYTE> in;
+    DWORD outSize;
+};
+
+struct FakeDriver {
+    std::vector<Request> requests;
+    int opens = 0;
+    int closes = 0;
+    WORD version = 18;
+    DWORD attachFlag = 1;
+    DWORD detachFlag = 1;
+    DWORD failCode = 0;  // this request fails outright
+    // Device ID: -1 no ID (4-byte reply), else the offset of the text in the
+    // caller's buffer; idOutside points the reply outside the buffer.
+    int idOffset = 2;
+    bool idOutside = false;
+    bool idUnterminated = false;
+    PortInfo portInfo = {0x378, 0x57, 0, 80};
+    UploadStatus uploadStatus = {};
+};
+
+FakeDriver* fake = nullptr;
+
+void* FakeOpen(void* registration) {
+    fake->opens++;
+    return fake;
+}
+
+void FakeClose(void* context) {
+    fake->closes++;
+}
+
+int FakeControl(void* context, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) {
+    Request r{code, std::vector<BYTE>((const BYTE*)in, (const BYTE*)in + inSize), outSize};
+    fake->requests.push_back(r);
+    if (code == fake->failCode) return 0;
+    LinkFlag flag = {1};
+    switch (code) {
+        case IOCTL_LINK_VERSION: {
+            LinkVersion v = {{0, 0, 0, 0}, fake->version};
+            memcpy(out, &v, sizeof v);
+            *returned = sizeof v;
+            return 1;
+        }
+        case IOCTL_LINK_ATTACH:
+            flag.success = fake->attachFlag;
+            break;
+        case IOCTL_LINK_DETACH:
+            flag.success = fake->detachFlag;
+            break;
+        case IOCTL_LINK_GET_PORT_INFO:
+            memcpy(out, &fake->portInfo, sizeof fake->portInfo);
+            *returned = sizeof fake->portInfo;
+            return 1;
+        case IOCTL_LINK_UPLOAD_STATUS:
+            memcpy(out, &fake->uploadStatus, sizeof fake->uploadStatus);
+            *returned = sizeof fake->uploadStatus;
+            return 1;
+        case IOCTL_LINK_DEVICE_ID: {
+            DeviceIdRequest request;
+            memcpy(&request, in, sizeof request);
+            if (fake->idOffset < 0) {
+                memset(out, 0, 4);
+                *returned = 4;
+                return 1;
+            }
+            char* buffer = (char*)request.buffer;
+            const char* text = "MFG:Marbeck Ltd;MDL:TARN2;";
+            size_t length = strlen(text) + (fake->idUnterminated ? 0 : 1);
+            if (fake->idUnterminated) memset(buffer, 'x', request.size);
+            memcpy(buffer + fake->idOffset, text, length);
+            DeviceIdReply reply = {};
+            reply.text = (LinkAddress)(fake->idOutside ? buffer + request.size : buffer + fake->idOffset);
+            memcpy(out, &reply, sizeof reply);
+            *returned = sizeof reply;
+            return 1;
+        }
+        default:
+            break;
+    }
+    memcpy(out, &flag, sizeof flag);
+    *returned = sizeof flag;
+    return 1;
+}
+
+const PosixDeviceOps kFakeOps = {FakeOpen, FakeControl, FakeClose};
+
+template <typename T>
+T Field(const std::vector<BYTE>& bytes, size_t offset) {
+    T value;
+    memcpy(&value, bytes.data() + offset, sizeof value);
+    return value;
+}
+
+class LinkRequests : public FreshHome {
+protected:
+    FakeDriver driver;
+    void SetUp() override {
+        FreshHome::SetUp();
+        fake = &driver;
+        PosixRegisterDevice("TARN2_0", &kFakeOps, nullptr);
+    }
+    void TearDown() override {
+        PosixRegisterDevice("TARN2_0", nullptr, nullptr);
+        fake = nullptr;
+        FreshHome::TearDown();
+    }
+    const Request& Last() { return driver.requests.back(); }
+};
+
+// Offsets of the address-bearing records: exact on 32-bit builds, widened
+// to the pointer on 64-bit ones.
+const bool kNarrow = sizeof(void*) == 4;
+const size_t kMsgParameters = kNarrow ? 4 : 8;
+const size_t kMsgDirection = kNarrow ? 8 : 16;
+const size_t kMsgLength = kNarrow ? 12 : 20;
+const size_t kMsgData = kNarrow ? 16 : 24;
+const size_t kUploadBuffer = kNarrow ? 12 : 16;
+const size_t kUploadChunk = kNarrow ? 16 : 24;
+const size_t kUploadFrame = kNarrow ? 20 : 28;
+const size_t kStatusBuffer = 8;
+
+TEST_F(LinkRequests, CreateLinkChecksTheVersionThenAttachesThePortByte) {
+    Link* link = PPLINK_CreateLink(2);
+    ASSERT_NE(link, nullptr);
+    ASSERT_EQ(driver.requests.size(), 2u);
+    EXPECT_EQ(driver.requests[0].code, 0x001D2004u);
+    EXPECT_EQ(driver.requests[0].in.size(), 0u);
+    EXPECT_EQ(driver.requests[0].outSize, 6u);
+    EXPECT_EQ(driver.requests[1].code, 0x001D2000u);
+    EXPECT_EQ(driver.requests[1].in, std::vector<BYTE>{2});
+    EXPECT_EQ(PPLINK_DestroyLink(link), 1u);
+    EXPECT_EQ(Last().code, 0x001D203Cu);
+    EXPECT_EQ(driver.closes, 1);
+}
+
+TEST_F(LinkRequests, AnOldDriverOrARefusedPortGivesNoLinkAndLeavesNothingOpen) {
+    long blocks = PosixLiveLocalBlocks();
+    driver.version = 17;
+    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
+    EXPECT_EQ(driver.requests.size(), 1u);  // no attach after the version check
+    driver.version = 18;
+    driver.attachFlag = 0;
+    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
+    driver.failCode = IOCTL_LINK_VERSION;
+    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
+    EXPECT_EQ(driver.opens, 3);
+    EXPECT_EQ(driver.closes, 3);
+    EXPECT_EQ(PosixLiveLocalBlocks(), blocks);
+}
+
+TEST_F(LinkRequests, ARefusedDetachKeepsTheLinkOpen) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    driver.detachFlag = 0;
+    SetLastError(5);
+    EXPECT_EQ(PPLINK_DestroyLink(link), 0u);
+    EXPECT_EQ(GetLastError(), 0u);
+    EXPECT_EQ(driver.closes, 0);
+    EXPECT_EQ(PPLINK_InitialiseLink(link), 1u);  // still usable
+    driver.detachFlag = 1;
+    EXPECT_EQ(PPLINK_DestroyLink(link), 1u);
+}
+
+TEST_F(LinkRequests, TheDeviceIdIsMovedToTheStartOfTheBuffer) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    char buffer[256];
+    memset(buffer, '?', sizeof buffer);
+    ASSERT_EQ(PPLINK_Get1284DeviceID(link, buffer, sizeof buffer), 1u);
+    EXPECT_STREQ(buffer, "MFG:Marbeck Ltd;MDL:TARN2;");
+    EXPECT_EQ(Field<LinkAddress>(Last().in, 0), (LinkAddress)buffer);
+    EXPECT_EQ(Field<WORD>(Last().in, sizeof(LinkAddress)), 256);
+
+    // No ID (a 4-byte answer): the layer leaves the buffer alone.
+    driver.idOffset = -1;
+    memset(buffer, '?', sizeof buffer);
+    EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(buffer[0], '?');
+    PPLINK_DestroyLink(link);
+}
+
+TEST_F(LinkRequests, ADeviceIdAnswerIsNeverFollowedOutOfTheBuffer) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    char buffer[40];
+    char guard = 'G';
+    driver.idOutside = true;
+    memset(buffer, '?', sizeof buffer);
+    EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, sizeof buffer - 8), 0u);
+
+    // Unterminated text: cut at the buffer's end, and terminated there.
+    driver.idOutside = false;
+    driver.idUnterminated = true;
+    buffer[32] = guard;
+    EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, 32), 1u);
+    EXPECT_EQ(strlen(buffer), 32u - 2 - 1);
+    EXPECT_EQ(buffer[32], guard);
+    PPLINK_DestroyLink(link);
+}
+
+TEST_F(LinkRequests, PortInfoGoesBothWays) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(PPLINK_GetPortInfo(link, nullptr, nullptr, nullptr), 1u);
+    EXPECT_EQ(Last().code, 0x001D2010u);
+    WORD base = 0, parameter = 0;
+    BYTE type = 0;
+    EXPECT_EQ(PPLINK_GetPortInfo(link, &base, &type, &parameter), 1u);
+    EXPECT_EQ(base, 0x378);
+    EXPECT_EQ(type, 0x57);
+    EXPECT_EQ(parameter, 80);
+
+    EXPECT_EQ(PPLINK_SetPortInfo(link, 0x07, 80), 1u);
+    EXPECT_EQ(Last().code, 0x001D2014u);
+    ASSERT_EQ(Last().in.size(), 6u);
+    EXPECT_EQ(Last().in[2], 0x07);
+    EXPECT_EQ(Field<WORD>(Last().in, 4), 80);
+
+    // A failed request leaves the places alone.
+    driver.failCode = IOCTL_LINK_GET_PORT_INFO;
+    type = 0xAA;
+    EXPECT_EQ(PPLINK_GetPortInfo(link, nullptr, &type, nullptr), 0u);
+    EXPECT_EQ(type, 0xAA);
+    PPLINK_DestroyLink(link);
+}
+
+TEST_F(LinkRequests, TransferMsgLaysOutTheCommand) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    BYTE params[4] = {0, 2, 0, 0};
+    BYTE data[8] = {};
+    EXPECT_EQ(CLINK_TransferMsg(link, 0xA0, 4, params, 0, 8, data), 1u);
+    const Request& r = Last();
+    EXPECT_EQ(r.code, 0x001D2048u);
+    ASSERT_EQ(r.in.size(), sizeof(MessageRequest));
+    EXPECT_EQ(r.in[0], 0xA0);
+    EXPECT_EQ(r.in[1], 4);
+    EXPECT_EQ(Field<LinkAddress>(r.in, kMsgParameters), (LinkAddress)params);
+    EXPECT_EQ(Field<DWORD>(r.in, kMsgDirection), 0u);
+    EXPECT_EQ(Field<WORD>(r.in, kMsgLength), 8);
+    EXPECT_EQ(Field<LinkAddress>(r.in, kMsgData), (LinkAddress)data);
+
+    // Without parameters or data both addresses are 0.
+    EXPECT_EQ(CLINK_TransferMsg(link, 0x00, 4, nullptr, 0, 0, nullptr), 1u);
+    EXPECT_EQ(Field<LinkAddress>(Last().in, kMsgParameters), 0u);
+    EXPECT_EQ(Field<WORD>(Last().in, kMsgLength), 0);
+    EXPECT_EQ(Field<LinkAddress>(Last().in, kMsgData), 0u);
+
+    driver.failCode = IOCTL_LINK_TRANSFER_MSG;
+    EXPECT_EQ(CLINK_TransferMsg(link, 0x00, 4, nullptr, 0, 0, nullptr), 0u);
+    PPLINK_DestroyLink(link);
+}
+
+TEST_F(LinkRequests, UploadStatusNamesTheLastBufferThatStarted) {
+    Link* link = PPLINK_CreateLink(1);
+    ASSERT_NE(link, nullptr);
+    static BYTE first[64], second[64], third[64];
+    ASSERT_EQ(CLINK_StartUpload(link, 1, 0, sizeof first, first, 4096, 0), 1u);
+    const Request& r = Last();
+    EXPECT_EQ(r.code, 0x001D2050u);
+    ASSERT_EQ(r.in.size(), sizeof(UploadRequest));
+    EXPECT_EQ(Field<DWORD>(r.in, 0), 1u);
+    EXPECT_EQ(Field<DWORD>(r.in, 4), 0u);
+    EXPECT_EQ(Field<DWORD>(r.in, 8), 64u);
+    EXPECT_EQ(Field<LinkAddress>(r.in, kUploadBuffer), (LinkAddress)first);
+    EXPECT_EQ(Field<DWORD>(r.in, kUploadChunk), 4096u);
+    EXPECT_EQ(Field<DWORD>(r.in, kUploadFrame), 0u);
+    ASSERT_EQ(CLINK_StartUpload(link, 0, 1, sizeof second, second, 2048, 1), 1u);
+
+    driver.failCode = IOCTL_LINK_START_UPLOAD;
+    EXPECT_EQ(CLINK_StartUpload(link, 0, 0, sizeof third, third, 2048, 1), 0u);
+    driver.failCode = 0;
+
+    driver.uploadStatus.uploadState = 2;
+    driver.uploadStatus.bytesUploaded = 8192;
+    BYTE state = 0;
+    DWORD bytes = 0;
+    EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 1u);
+    EXPECT_EQ(Last().code, 0x001D2058u);
+    EXPECT_EQ(Last().outSize, sizeof(UploadStatus));
+    EXPECT_EQ(Field<LinkAddress>(Last().in, kStatusBuffer), (LinkAddress)second);
+    EXPECT_EQ(state, 2);
+    EXPECT_EQ(bytes, 8192u);
+
+    driver.failCode = IOCTL_LINK_UPLOAD_STATUS;
+    EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 0u);
+    EXPECT_EQ(bytes, 8192u);
+    driver.failCode = 0;
+    EXPECT_EQ(CLINK_AbortUpload(link), 1u);
+    EXPECT_EQ(Last().code, 0x001D2054u);
+    PPLINK_DestroyLink(link);
+}
+
+TEST_F(LinkRequests, EveryOperationRefusesANullLink) {
+    char buffer[8];
+    BYTE state = 9;
+    EXPECT_EQ(PPLINK_DestroyLink(nullptr), 0u);
+    EXPECT_EQ(PPLINK_InitialiseLink(nullptr), 0u);
+    EXPECT_EQ(PPLINK_GetPortInfo(nullptr, nullptr, nullptr, nullptr), 0u);
+    EXPECT_EQ(PPLINK_Get1284DeviceID(nullptr, buffer, sizeof buffer), 0u);
+    EXPECT_EQ(CLINK_TransferMsg(nullptr, 0, 3, nullptr, 1, 8, nullptr), 0u);
+    EXPECT_EQ(CLINK_GetUploadStatus(nullptr, &state, nullptr), 0u);
+    EXPECT_EQ(state, 9);
+    EXPECT_TRUE(driver.requests.empty());
+}
+
+}  // namespace

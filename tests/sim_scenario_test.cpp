@@ -1,0 +1,98 @@
+// Scenario files: what each setting gives, and that a bad line is named
+// with what is wrong instead of quietly giving another machine.
+#include <string.h>
+
+#include <string>
+
+#include "sim/scenario.h"
+#include "sim_support.h"
+
+namespace {
+
+class SimScenarioFile : public SimMachine {
+protected:
+    // The problem the text gives, or "" when it parses.
+    static std::string Problem(const std::string& text) {
+        SimScenario scenario;
+        std::string problem;
+        return SimParseScenario(text, "test.sim", &scenario, &problem) ? std::string() : problem;
+    }
+};
+
+TEST_F(SimScenarioFile, SettingsOverTheDefaultMachine) {
+    SimScenario s;
+    std::string problem;
+    ASSERT_TRUE(
+        SimParseScenario("# a machine\n"
+                         "port 2 base 0x278 type 0x17 camera   # trailing comment\n"
+                         "port 3 id MFG:Other #1;MDL:x;\n"
+                         "firmware 1.2\nlinkversion 0x11\nsystemstate 2\nlight 40\n"
+                         "fault error 0xA0 4 fatal 0x10 all\nfault upload-short all 100\n",
+                         "test.sim", &s, &problem))
+        << problem;
+    EXPECT_FALSE(s.ports[1].present);  // the first port line replaced the defaults
+    EXPECT_TRUE(s.ports[2].camera);
+    EXPECT_EQ(s.ports[2].base, 0x278);
+    EXPECT_EQ(s.ports[2].type, 0x17);
+    EXPECT_EQ(s.ports[2].id, kSimCameraDeviceId);
+    EXPECT_EQ(s.ports[3].id, "MFG:Other #1;MDL:x;");
+    EXPECT_FALSE(s.ports[3].camera);
+    EXPECT_EQ(s.firmwareMajor, 1);
+    EXPECT_EQ(s.firmwareMinor, 2);
+    EXPECT_EQ(s.linkVersion, 17);
+    EXPECT_EQ(s.systemState, 2);
+    ASSERT_EQ(s.errorFaults.size(), 1u);
+    EXPECT_TRUE(s.errorFaults[0].fatal);
+    EXPECT_EQ(s.errorFaults[0].times, 0u);
+    ASSERT_EQ(s.uploadFaults.size(), 1u);
+    EXPECT_EQ(s.uploadFaults[0].which, 0u);
+    EXPECT_EQ(s.uploadFaults[0].bytes, 100u);
+}
+
+TEST_F(SimScenarioFile, BadLinesAreNamedWithTheirProblem) {
+    EXPECT_EQ(Problem("firmware 1.3\nprot 1\n"), "test.sim, line 2: unknown keyword \"prot\"");
+    EXPECT_EQ(Problem("port 4"), "test.sim, line 1: expected a port number from 1 to 3");
+    EXPECT_EQ(Problem("port 1\nport 1"), "test.sim, line 2: LPT1 is declared twice");
+    EXPECT_EQ(Problem("firmware 13"), "test.sim, line 1: expected the firmware version as major.minor, e.g. 1.3");
+    EXPECT_EQ(Problem("light 300"), "test.sim, line 1: expected the light level from 0 to 255");
+    EXPECT_EQ(Problem("light 3 4"), "test.sim, line 1: unexpected \"4\"");
+    EXPECT_EQ(Problem("port 1 type"), "test.sim, line 1: expected port type bits from 0 to 0xFF");
+    EXPECT_EQ(Problem("port 1 colour red"), "test.sim, line 1: unknown port setting \"colour\"");
+    EXPECT_EQ(Problem("fault upload-failed 0"), "test.sim, line 1: expected \"all\" or a count from 1");
+    EXPECT_EQ(Problem("fault error 0xA0 4 warn 1"),
+              "test.sim, line 1: expected \"cmd\" or \"fatal\" for the error byte");
+    EXPECT_EQ(Problem("fault melt"), "test.sim, line 1: unknown fault \"melt\"");
+    EXPECT_EQ(Problem("port 1 camera\nport 2 camera"), "test.sim: more than one port has the camera");
+}
+
+TEST_F(SimScenarioFile, ABadScenarioChangesNothing) {
+    Scenario("firmware 1.2\n");
+    EXPECT_EQ(SimSetScenario("firmware 1.2\nlinkversion -3\n"), 0);
+    EXPECT_STREQ(PosixLastProblem(), "scenario text, line 2: expected the link-driver version from 0 to 65535");
+    OpenCamera();
+    BYTE major = 0, minor = 0, d2 = 0, d3 = 0;
+    ASSERT_EQ(ZELT_GetVersion(link, &major, &minor, &d2, &d3), 1u);
+    EXPECT_EQ(minor, 2);
+}
+
+TEST_F(SimScenarioFile, ScenarioFilesAreReadWhole) {
+    std::string path = HomeFile("camera.sim");
+    WriteFileText(path, "port 1 type 0x57\nport 2 type 0x57 camera\n");
+    ASSERT_EQ(SimLoadScenarioFile(path.c_str()), 1) << PosixLastProblem();
+    Link* other = OpenLink(1);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(ZELT_GotoHiPower(other), 0u);
+    PPLINK_DestroyLink(other);
+    link = OpenLink(2);
+    ASSERT_NE(link, nullptr);
+    EXPECT_EQ(ZELT_GotoHiPower(link), 1u);
+
+    WriteFileText(path, "port 1\n\nfirmware x\n");
+    EXPECT_EQ(SimLoadScenarioFile(path.c_str()), 0);
+    EXPECT_EQ(std::string(PosixLastProblem()),
+              "scenario " + path + ", line 3: expected the firmware version as major.minor, e.g. 1.3");
+    EXPECT_EQ(SimLoadScenarioFile(HomeFile("missing.sim").c_str()), 0);
+    EXPECT_NE(strstr(PosixLastProblem(), "cannot be read"), nullptr);
+}
+
+}  // namespace
