@@ -24,23 +24,45 @@ BOOL PauseFrameGrabbing(int pause);
 // The capture format: SetImageFormat answers non-zero when it can deliver it.
 BOOL SetImageFormat(const BITMAPINFOHEADER* format);
 BOOL GetImageFormat(BITMAPINFOHEADER* format);
+// The nearest valid size; 1 when the format's own size is valid.
+int AmendImageSize(const BITMAPINFOHEADER* format, LONG* width, LONG* height);
+// The window inside the sensor image; 1 when it is smaller than full CIF.
+BOOL GetImageWindow(RECT* rectangle, DWORD* panTilt);
+BOOL SetImageWindow(DWORD panTilt, const RECT* rectangle);
 
 // The frame rate: the step (1..5), the automatic flag and the camera's frame
 // period in milliseconds for the step (period may be null).
 BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period);
+BOOL SetFrameRate(DWORD step, DWORD automatic);
 // Frames per second that automatic compression aims at.
 WORD GetFrameRateTarget(void);
 BOOL SetFrameRateTarget(WORD framesPerSecond);
 
-// The camera's own stream capture, on the selected device's frame grabber.
-BOOL GF_InitFrameStream(DWORD skip, DWORD unused);
-BOOL GF_FiniFrameStream(void);
-BOOL GF_StartFrameStream(void);
-BOOL GF_StopFrameStream(void);
+// The selected device's frame grabber (null without a device), for the
+// stream engine's GF_ calls.
+struct FrameGrabber* SelectedFrameGrabber(void);
 
 // The decoder library's palette: with a null destination only its size in
 // bytes; with one, also the palette copied there.
 DWORD GetDecoderPalette(void* destination);
 void SetDecoderPalette(const void* palette);
+
+// Compression: mode 0 none, 1 automatic presets, 2 fixed quality.
+BOOL SetCompressionSettings(LONG mode, LONG videoConf, WORD videoConfVal, WORD videoCapVal, WORD quality);
+void GetCompressionSettings(LONG* mode, LONG* videoConf, WORD* videoConfVal, WORD* videoCapVal, WORD* quality);
+BOOL SetCompressionQuality(LONG quality);
+DWORD GetBanding(void);
+BOOL SetBanding(DWORD flag);
+BOOL GetDecimationFlag(void);
+BOOL SetDecimationFlag(DWORD flag);
+BOOL SetBacklight(DWORD flag);
+DWORD GetBacklight(void);
+// The camera's own results (0 success, -1 failure) passed on.
+int SetColourParams(DWORD brightness, DWORD contrast, DWORD colour);
+int GetColourParams(DWORD* brightness, DWORD* contrast, DWORD* colour);
+BOOL SetMainsFrequency(DWORD mains);
+BOOL GetMainsFrequency(DWORD* mains);
+WORD GetDeviceFirmwareVersion(void);
+DWORD GetPortTransferMode(void);
 
 #endif

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "../device/device.h"
+#include "../device/grabber.h"
 #include "../trace/trace.h"
 #include "driver.h"
 
@@ -111,7 +112,7 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     trace(TRACE_MESSAGE, "InStreamInit: Requested Period = %umS    Using = %umS", (UINT)requested, (UINT)framePeriod);
     streamMutex = CreateMutexA(NULL, FALSE, "Streaming Mutex");
     stopRequested = false;
-    if (!GF_InitFrameStream((DWORD)(multiple - 1), 0)) {
+    if (!GF_InitFrameStream(SelectedFrameGrabber(), (DWORD)(multiple - 1), 0)) {
         trace(TRACE_MESSAGE, "Error returned from GF_InitFrameStream()");
         return DV_ERR_NONSPECIFIC;
     }
@@ -133,7 +134,7 @@ static DWORD StreamFini(void) {
     queueHead = NULL;
     queueTail = NULL;
     Notify(MM_DRVM_CLOSE, 0);
-    if (!GF_FiniFrameStream()) {
+    if (!GF_FiniFrameStream(SelectedFrameGrabber())) {
         trace(TRACE_MESSAGE, "Error returned from GF_FiniFrameStream()");
         return DV_ERR_NONSPECIFIC;
     }
@@ -174,7 +175,7 @@ static DWORD StreamStart(void) {
     if (!streamInitialised) return DV_ERR_NONSPECIFIC;
     captureStartTime = timeGetTime();
     if (streamRunning) return DV_ERR_OK;
-    if (!GF_StartFrameStream()) {
+    if (!GF_StartFrameStream(SelectedFrameGrabber())) {
         trace(TRACE_MESSAGE, "Error returned from GF_StartFrameStream()");
         return DV_ERR_NONSPECIFIC;
     }
@@ -190,7 +191,7 @@ static DWORD StreamStop(void) {
     if (!streamInitialised) return DV_ERR_NONSPECIFIC;
     if (!streamRunning) return DV_ERR_OK;
     CancelTimer();
-    if (!GF_StopFrameStream()) {
+    if (!GF_StopFrameStream(SelectedFrameGrabber())) {
         trace(TRACE_MESSAGE, "Error returned from GF_StopFrameStream()");
         return DV_ERR_NONSPECIFIC;
     }

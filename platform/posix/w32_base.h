@@ -8,6 +8,9 @@
 #include <stdint.h>
 
 #define WINAPI
+#ifndef __cdecl
+#define __cdecl
+#endif
 #define CALLBACK
 #define APIENTRY
 #define FAR

@@ -12,5 +12,6 @@ struct Options {
 };
 
 int RunProbe(const Options& options);
+int RunGrab(const Options& options);
 
 #endif

@@ -17,6 +17,10 @@ static void Usage(FILE* out) {
             "commands:\n"
             "  probe              load and enable the driver, open and close its capture\n"
             "                     channels, and report each answer\n"
+            "  grab [--size WxH] [--format F] [--count N] [--out NAME]\n"
+            "                     take single frames (DVM_FRAME) and write them as NAME.bmp\n"
+            "                     (RGB) or NAME.yuv (raw planes); F is one of\n"
+            "                     rgb24 rgb16 rgb8 i420 yv12 yuy2 uyvy yvu9 (default rgb24 176x144)\n"
             "\n"
             "options:\n"
             "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
@@ -71,6 +75,7 @@ int main(int argc, char** argv) {
         }
         return RunProbe(options);
     }
+    if (command == "grab") return RunGrab(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }
