@@ -3,8 +3,8 @@
 
 int camInitialiseZELT_CAM(CameraState* state, Link* link) {
     state->link = link;
-    BYTE major = 0, minor = 0;
-    if (!ZELT_GetVersion(link, &major, &minor, NULL, NULL)) return 0;
+    BYTE major = 0, minor = 0, d2 = 0, d3 = 0;
+    if (!ZELT_GetVersion(link, &major, &minor, &d2, &d3)) return 0;
     state->firmwareVersion = (WORD)(major * 256 + minor);
     ZELT_GotoLoPower(link);
     state->powerState = POWER_LOW;
