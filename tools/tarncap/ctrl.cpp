@@ -358,6 +358,9 @@ int SetMessage(Session& session, DWORD message, const std::vector<Setting>& sets
     for (const Setting& s : sets)
         if (s.control->message == message) data = WithValue(*s.control, data, s.value);
     SendPrivate(session, kWriteMarker, message, data);
+    // A frame-rate write that changes the automatic flag changes only the
+    // flag; the same write again then changes the step.
+    if (message == 0x50) SendPrivate(session, kWriteMarker, message, data);
     if (writeOnly) return 0;
     DWORD after = 0;
     if (!ReadMessage(session, message, &after)) return 1;
