@@ -137,39 +137,61 @@ static inline uint8_t Clamp(int value) {
     return (uint8_t)(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-// BT.601 limited range to full-range RGB, 8 fractional bits.
-static inline void YuvToRgb(int y, int u, int v, uint8_t* r, uint8_t* g, uint8_t* b) {
-    int c = 298 * (y - 16) + 128, d = u - 128, e = v - 128;
-    *r = Clamp((c + 409 * e) >> 8);
-    *g = Clamp((c - 100 * d - 208 * e) >> 8);
-    *b = Clamp((c + 516 * d) >> 8);
+// BT.601 limited range to full-range RGB, 8 fractional bits. The colour
+// terms are worked out once per pixel pair.
+typedef struct ColourTerms {
+    int red, green, blue;
+} ColourTerms;
+
+static inline ColourTerms Terms(int u, int v) {
+    ColourTerms t = {409 * (v - 128) + 128, -100 * (u - 128) - 208 * (v - 128) + 128, 516 * (u - 128) + 128};
+    return t;
+}
+
+static inline void Rgb(int y, ColourTerms t, uint8_t* r, uint8_t* g, uint8_t* b) {
+    int c = 298 * (y - 16);
+    *r = Clamp((c + t.red) >> 8);
+    *g = Clamp((c + t.green) >> 8);
+    *b = Clamp((c + t.blue) >> 8);
 }
 
 static void RowRgb24(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
-        uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        out[3 * x] = b;
-        out[3 * x + 1] = g;
-        out[3 * x + 2] = r;
+    for (uint32_t i = 0; i < width / 2; i++) {
+        ColourTerms t = Terms(u[i], v[i]);
+        uint8_t* p = out + 6 * i;
+        Rgb(y[2 * i], t, &p[2], &p[1], &p[0]);
+        Rgb(y[2 * i + 1], t, &p[5], &p[4], &p[3]);
     }
 }
 
+static inline uint32_t Pixel555(uint8_t r, uint8_t g, uint8_t b) {
+    return ((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3);
+}
+
 static void RowRgb16(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
+    for (uint32_t i = 0; i < width / 2; i++) {
+        ColourTerms t = Terms(u[i], v[i]);
         uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        uint32_t pixel = ((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3);
-        out[2 * x] = (uint8_t)pixel;
-        out[2 * x + 1] = (uint8_t)(pixel >> 8);
+        Rgb(y[2 * i], t, &r, &g, &b);
+        uint32_t first = Pixel555(r, g, b);
+        Rgb(y[2 * i + 1], t, &r, &g, &b);
+        uint32_t second = Pixel555(r, g, b);
+        uint8_t* p = out + 4 * i;
+        p[0] = (uint8_t)first;
+        p[1] = (uint8_t)(first >> 8);
+        p[2] = (uint8_t)second;
+        p[3] = (uint8_t)(second >> 8);
     }
 }
 
 static void RowRgb8(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
+    for (uint32_t i = 0; i < width / 2; i++) {
+        ColourTerms t = Terms(u[i], v[i]);
         uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        out[x] = paletteIndex[((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3)];
+        Rgb(y[2 * i], t, &r, &g, &b);
+        out[2 * i] = paletteIndex[Pixel555(r, g, b)];
+        Rgb(y[2 * i + 1], t, &r, &g, &b);
+        out[2 * i + 1] = paletteIndex[Pixel555(r, g, b)];
     }
 }
 

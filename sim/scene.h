@@ -5,7 +5,8 @@
 //   rows   0 to 191: eight 75% colour bars of 44 columns: white, yellow,
 //                    cyan, green, magenta, red, blue, black; over them a
 //                    48 x 48 orange square whose left edge moves 8 columns
-//                    a frame (SceneObjectLeft), top at row 96;
+//                    a frame (SceneObjectLeft), top at row 97 (odd, so that colour
+//                    averaged over line pairs meets an edge);
 //   rows 192 to 255: a grey ramp from black at the left to white;
 //   rows 256 to 287: the frame counter, 16 cells of 22 columns, most
 //                    significant bit at the left, white for 1, black for 0.
@@ -20,7 +21,7 @@
 #define SCENE_BARS_END 192
 #define SCENE_RAMP_END 256
 #define SCENE_OBJECT_SIZE 48
-#define SCENE_OBJECT_TOP 96
+#define SCENE_OBJECT_TOP 97
 #define SCENE_COUNTER_CELL 22
 #define SCENE_COUNTER_BITS 16
 
