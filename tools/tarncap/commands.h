@@ -13,5 +13,6 @@ struct Options {
 
 int RunProbe(const Options& options);
 int RunGrab(const Options& options);
+int RunCtrl(const Options& options);
 
 #endif
