@@ -59,6 +59,13 @@ inline std::vector<BYTE> MakeFrame(const SimCamera& camera, uint32_t number, uin
     return frame;
 }
 
+// The scene at the picture's light level (register 30, also in the frame
+// header): 128 shows it as it is, less fades it toward black and grey.
+inline uint8_t AtLevel(int value, int centre, int level, int low, int high) {
+    int scaled = centre + (value - centre) * level / 128;
+    return (uint8_t)(scaled < low ? low : scaled > high ? high : scaled);
+}
+
 // What pixel (x, y) of the camera's picture shows: the scene through the
 // window, a QCIF sensor seeing it at half resolution, a decimated frame
 // showing each even line twice.
@@ -69,8 +76,10 @@ inline SceneColour Expected(const SimCamera& camera, uint32_t number, int x, int
     SceneColour c = ScenePixel(number, (uint32_t)(sx * step), (uint32_t)(sy * step));
     // Colour is the pair's: the even pixel of the pair at the sensor.
     SceneColour pair = ScenePixel(number, (uint32_t)((sx & ~1) * step), (uint32_t)(sy * step));
-    c.u = pair.u;
-    c.v = pair.v;
+    int level = camera.registers[30];
+    c.y = AtLevel(c.y, 16, level, 16, 235);
+    c.u = AtLevel(pair.u, 128, level, 16, 240);
+    c.v = AtLevel(pair.v, 128, level, 16, 240);
     return c;
 }
 
