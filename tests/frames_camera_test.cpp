@@ -123,3 +123,25 @@ TEST(CameraFrames, ABufferTooSmallGetsTheFrameCutShort) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Scene, TheFrameNumberIsWrittenInDigitsAPersonCanRead) {
+    // 12345: a "1" lights only its right-hand segments, a "5" its top-left
+    // but not its top-right one.
+    auto lit = [](uint32_t place, uint32_t x, uint32_t y) {
+        return ScenePixel(12345, SCENE_DIGITS_LEFT + place * SCENE_DIGIT_PITCH + x, SCENE_DIGITS_TOP + y).y == 235;
+    };
+    EXPECT_TRUE(lit(0, 11, 5));
+    EXPECT_FALSE(lit(0, 0, 5));
+    EXPECT_FALSE(lit(0, 5, 0));
+    EXPECT_TRUE(lit(4, 0, 5));
+    EXPECT_FALSE(lit(4, 11, 5));
+    EXPECT_TRUE(lit(4, 5, 10));   // the middle bar
+    EXPECT_FALSE(lit(0, 5, 10));  // a "1" has none
+    EXPECT_TRUE(lit(1, 5, 10));   // a "2" has one
+    // Between the digits the ramp shows.
+    EXPECT_LT(ScenePixel(12345, SCENE_DIGITS_LEFT + 13, SCENE_DIGITS_TOP + 5).y, 60);
+}
+
+}  // namespace
