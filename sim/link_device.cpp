@@ -135,7 +135,7 @@ void Capture(Simulator& s) {
     s.frameNumber++;
     s.camera.framesCaptured++;
     SimUpdateExposure(&s.camera);
-    uint8_t statusByte = s.camera.settingsChanged ? 1 : 0;
+    uint8_t statusByte = SimFrameSettingsDiffer(&s.camera) ? 1 : 0;
     s.camera.settingsChanged = 0;
     s.frame.resize(SIM_MAX_FRAME_SIZE);
     s.frame.resize(MakeCameraFrame(&s.camera, statusByte, s.frameNumber, s.frame.data(), SIM_MAX_FRAME_SIZE));
