@@ -113,22 +113,6 @@ TEST_F(DeviceOperations, TheFramePeriodFollowsTheStepAndIsNeverZero) {
     EXPECT_EQ(GetFrameRate(nullptr, nullptr, nullptr), TRUE);
 }
 
-TEST_F(DeviceOperations, LightingSettingsAreRecorded) {
-    EXPECT_EQ(SetBanding(1), TRUE);
-    EXPECT_EQ(GetBanding(), 1u);
-    EXPECT_EQ(SetMainsFrequency(1), TRUE);
-    DWORD mains = 9;
-    EXPECT_EQ(GetMainsFrequency(&mains), TRUE);
-    EXPECT_EQ(mains, 1u);
-    EXPECT_EQ(state->mainsFrequency, 1u);
-    EXPECT_EQ(SetBacklight(1), TRUE);
-    EXPECT_EQ(GetBacklight(), 1u);
-    EXPECT_EQ(SetBacklight(0), TRUE);
-    EXPECT_EQ(GetBacklight(), 0u);
-    EXPECT_EQ(SetBanding(0), TRUE);
-    EXPECT_EQ(GetBanding(), 0u);
-}
-
 TEST_F(DeviceOperations, DecimationIsStagedInTheViewport) {
     viewport->dirty = 0;
     EXPECT_EQ(SetDecimationFlag(1), 1);
@@ -293,11 +277,4 @@ TEST_F(DeviceOnTheCamera, ACameraThatStopsAnsweringKeepsTheRecordedSettings) {
     GetFrameRate(&step, nullptr, nullptr);
     EXPECT_EQ(step, 1u);
     SimSetVanished(0);
-}
-
-TEST_F(DeviceOnTheCamera, AfterTheFinalCloseThereIsNoDevice) {
-    CloseCamera();
-    EXPECT_EQ(SetBacklight(1), FALSE);
-    EXPECT_EQ(SetColourParams(50, 50, 50), -1);
-    EXPECT_EQ(GetDeviceFirmwareVersion(), 0);
 }

@@ -92,24 +92,6 @@ TEST_F(PrivateMessages, UnknownNumbersAndWrongDirectionsFailWithoutAnAnswer) {
     EXPECT_EQ(memcmp(&before, &currentFormat, sizeof before), 0) << "a private message is no format";
 }
 
-TEST_F(PrivateMessages, MalformedParameterBlocksAreRefusedUnread) {
-    BITMAPINFOHEADER header;
-    memset(&header, 0, sizeof header);
-    header.biXPelsPerMeter = kRead | 0x21;
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, &header, 39), static_cast<DWORD>(DV_ERR_SIZEFIELD));
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, nullptr), static_cast<DWORD>(DV_ERR_PARAM1));
-    EXPECT_EQ(FormatMessageHandler(nullptr, DVM_FORMAT, VIDEO_CONFIGURE_SET, 0), static_cast<DWORD>(DV_ERR_PARAM2));
-    EXPECT_EQ(privateReadPending, FALSE);
-}
-
-TEST_F(PrivateMessages, ColourParametersReadWhatTheDeviceReports) {
-    Write(0x40, Bytes(60, 50, 40, 0));
-    DWORD b = 0, c = 0, col = 0, data = 0;
-    GetColourParams(&b, &c, &col);
-    ASSERT_TRUE(Read(0x40, &data, 0x77000000));
-    EXPECT_EQ(data, Bytes(b & 0xFF, c & 0xFF, col & 0xFF, 0x77));
-}
-
 TEST_F(PrivateMessages, CompressionSettingsRoundTripAndNonsenseIsRefused) {
     Write(0x41, Bytes(0x11, 70, 30, 60));
     EXPECT_EQ(device->compressionMode, 1);
