@@ -163,17 +163,6 @@ TEST_F(PrivateMessages, TheWindowGoesInQuarterPixelsWithThePanTiltBit) {
     EXPECT_EQ(window.bottom, 288);
 }
 
-TEST_F(PrivateMessages, ThePortEventIsReportedOnce) {
-    Write(0x70, Bytes(1, 0, 0, 0));
-    EXPECT_EQ(state->portWatch, 1u);
-    state->portEvent = 1;
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0101u);
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0001u);
-}
-
 TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {
     grabber->fastPort = 1;
     grabber->pipelining = 1;
