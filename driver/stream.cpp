@@ -119,8 +119,13 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     // The interval divides below; a camera never reports 0, but a 0 here
     // would stop the driver, so it reads as the fastest step.
     cameraFrameInterval = interval ? interval : 33;
-    WORD requested = (WORD)(parms->dwMicroSecPerFrame / 1000);
+    // Periods beyond the 16-bit millisecond range read as its longest, not
+    // as what is left after the top bits go.
+    DWORD milliseconds = parms->dwMicroSecPerFrame / 1000;
+    WORD requested = (WORD)(milliseconds > 0xFFFF ? 0xFFFF : milliseconds);
     WORD multiple = requested > cameraFrameInterval ? (WORD)(requested / cameraFrameInterval) : 1;
+    // The camera skips at most 255 frames between two it keeps.
+    if (multiple > 256) multiple = 256;
     WORD period = (WORD)(multiple * cameraFrameInterval);
     SetFrameRateTarget((WORD)(1000 / period));
     initParams = *parms;

@@ -172,6 +172,10 @@ TEST_F(Stream, ThePeriodIsAWholeNumberOfCameraFrames) {
         {1, 10000, 0, 30},   // faster than the camera: its own rate
         {3, 100000, 0, 15},  // 66 ms frames: 100 ms holds one
         {5, 300000, 1, 3},   // 133 ms frames: 266 ms
+        // The camera keeps one frame in 256 at most, and a period past
+        // the 16-bit range is its longest, not its low bits.
+        {1, 20000000, 255, 0},
+        {1, 65536000 + 330000, 255, 0},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(SetFrameRate(c.step, 0));
