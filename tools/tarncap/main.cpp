@@ -26,6 +26,12 @@ static void Usage(FILE* out) {
             "                     list the camera controls with their ranges and values, read\n"
             "                     some or set some, through the driver's private control\n"
             "                     messages; with no option, list them\n"
+            "  stream --frames N | --seconds S [--size WxH] [--format F] [--rate FPS]\n"
+            "         [--buffers N] --out FILE.avi\n"
+            "                     stream frames through the driver's stream engine into an\n"
+            "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
+            "                     4 buffers by default); prints frames delivered, frames\n"
+            "                     skipped and the rate achieved\n"
             "\n"
             "options:\n"
             "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
@@ -82,6 +88,7 @@ int main(int argc, char** argv) {
     }
     if (command == "grab") return RunGrab(options);
     if (command == "ctrl") return RunCtrl(options);
+    if (command == "stream") return RunStream(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }
