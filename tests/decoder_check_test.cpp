@@ -214,6 +214,14 @@ TEST_F(DecoderCheck, RandomDamageNeverReadsPastTheFrame) {
     std::mt19937 random(2026);
     std::vector<std::vector<BYTE>> seeds = {MakeFrame(CameraFor(32, 16, 2, 4), 8), MakeFrame(CameraFor(16, 8), 9)};
     std::vector<BYTE> picture(32 * 16 * 3 + 32);
+    // Decoding keeps to the bound the check was given for the same frame.
+    GuardedFrame whole(seeds[0]);
+    BYTE a[88], b[16] = {0};
+    DWORD shorter = (DWORD)seeds[0].size() - 1;
+    memcpy(b, &shorter, 4);
+    EXPECT_EQ(DecoderVerify(whole.frame, a, b), 4u);
+    DWORD state = 0;
+    EXPECT_NE(DecoderDecode(DecoderOpen(0, 24), whole.frame, picture.data(), 32, 16, &state), 0u);
     DWORD decoder = DecoderOpen(0, 24);
     int passed = 0;
     for (int round = 0; round < 3000; round++) {
