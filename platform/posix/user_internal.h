@@ -136,7 +136,7 @@ void Invalidate(HWND window, bool erase);
 void RecordDraw(HWND window, char op, const RECT& rect, COLORREF color);
 // A brush's colour, or 0xFFFFFFFF for the null brush or a bad handle.
 COLORREF BrushColor(HBRUSH brush);
-// Drops a window's timers (at destruction).
+// Drops a window's timers and queued messages (at destruction).
 void KillWindowTimers(HWND window);
 // Drops a destroyed window's system menu.
 void FreeSystemMenu(Window& w);
