@@ -54,7 +54,7 @@ TEST_F(Resources, EveryCutOfTheDriverScriptIsEitherReadOrRefusedWithALine) {
     char error[256];
     ASSERT_EQ(PosixCheckResourceScript("tarn2.rc", script.data(), script.size(), includes, 1, error, sizeof error), 1)
         << error;
-    for (size_t cut = 0; cut < script.size(); cut += 61) {
+    for (size_t cut = 0; cut < script.size(); cut += 163) {
         error[0] = '\0';
         if (!PosixCheckResourceScript("tarn2.rc", script.data(), cut, includes, 1, error, sizeof error)) {
             EXPECT_EQ(std::string(error).rfind("tarn2.rc(", 0), 0u) << "cut at " << cut << ": " << error;

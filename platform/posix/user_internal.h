@@ -166,8 +166,6 @@ struct DialogTemplate {
 bool FindDialogTemplate(HINSTANCE module, const char* name, DialogTemplate* out);
 // Non-client insets (left, top, right, bottom) of a window of this style.
 RECT InsetsFor(DWORD style, DWORD exStyle, Kind kind);
-// The dialog procedure for the next dialog window this thread creates.
-extern thread_local DLGPROC pendingDialogProc;
 // Forgets focus, capture, clipping and the cursor.
 void ResetInputState();
 // Forgets every queued message, window timer, hook and message box.
