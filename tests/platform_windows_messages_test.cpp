@@ -1,5 +1,7 @@
 // The window system's messages: sent versus posted, the modal loop, window
 // timers in virtual time, capture and clipping, focus, message boxes.
+#include <thread>
+
 #include "windows_support.h"
 
 namespace testwin {
@@ -44,6 +46,36 @@ TEST_F(Messages, AHandleCutTo16BitsStillFindsItsWindowButAStaleHandleFindsNothin
     HWND next = Modeless();
     EXPECT_NE(next, dialog);
     EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(Messages, APostFromAnotherThreadWaitsInTheQueueOfTheWindowsOwnThread) {
+    HWND dialog = Modeless();
+    PosixRunMessages();
+    Log().clear();
+    BOOL posted = FALSE, seenThere = TRUE;
+    std::thread other([&] {
+        posted = PostMessageA(dialog, WM_USER + 13, 5, 0);
+        MSG msg;
+        seenThere = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    });
+    other.join();
+    EXPECT_TRUE(posted);
+    EXPECT_FALSE(seenThere);
+    EXPECT_TRUE(Log().empty());
+    PosixRunMessages();
+    EXPECT_EQ(Log(), std::vector<std::string>({"user 13 5"}));
+}
+
+int ClickOkOnce(HWND dialog, void* context) {
+    return PosixClick(dialog, IDOK);
+}
+
+TEST_F(Messages, AModalLoopAlsoHandlesWhatIsPostedToTheThreadsOtherWindows) {
+    HWND modeless = Modeless();
+    PostMessageA(modeless, WM_USER + 11, 9, 0);
+    PosixSetDialogHook(ClickOkOnce, nullptr);
+    EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), nullptr, LoggingProc, 0), 1);
+    EXPECT_TRUE(Logged("user 11 9"));
 }
 
 int ClickThen(HWND dialog, void* context) {
