@@ -53,22 +53,4 @@ int AdaptCompression(Viewport* viewport, const BYTE* frameHeader, WORD callInter
 
 int SetTARNDefaults(void);
 
-// Temporary declarations until the camera room has these.
-int camInitialiseZELT_CAM(CameraState* state, Link* link);
-int DoHiPowerCommsTest(CameraState* state);
-int camInitialiseCamera(CameraState* state);
-int camFrameHook(CameraState* state, const BYTE* header);
-int camSetFlickerLimits(CameraState* state, BYTE flickMax, BYTE flickExp);
-int camGetFlickerLimits(CameraState* state, BYTE* flickMax, BYTE* flickExp);
-int camGetColBal(CameraState* state, BYTE* red, BYTE* green, BYTE* blue);
-int camGetFrameRate(CameraState* state, DWORD* step, DWORD* automatic);
-int camSetFrameRate(CameraState* state, DWORD step, DWORD automatic);
-int camSetFlicker(CameraState* state, DWORD on, WORD exposure);
-int camSetCentreWeight(CameraState* state, DWORD on);
-DWORD camGetCentreWeight(CameraState* state);
-int camSetColPar(CameraState* state, DWORD brightness, DWORD contrast, DWORD colour);
-int camGetColPar(CameraState* state, DWORD* brightness, DWORD* contrast, DWORD* colour);
-int camSetMainsFrequency(CameraState* state, DWORD mains);
-int camGetMainsFrequency(CameraState* state, DWORD* mains);
-
 #endif

@@ -98,6 +98,9 @@ int ImageVerify(FrameGrabber* g, const BYTE* frame, DWORD* statusByte) {
     BYTE recordB[16];
     memset(recordA, 0, sizeof recordA);
     memset(recordB, 0, sizeof recordB);
+    // The decoder reads no further than this: frames live in upload buffers.
+    DWORD available = GF_UPLOAD_BUFFER_SIZE;
+    memcpy(recordB, &available, sizeof available);
     DWORD result = DecoderVerify(frame, recordA, recordB);
     if (result == 0) {
         memcpy(g->frameHeader, frame, GF_FRAME_HEADER_SIZE);
@@ -126,22 +129,19 @@ static void CopyPicture(BYTE* to, const BYTE* from, DWORD count) {
 int GF_DecodeFrame(FrameGrabber* g, const BYTE* frame, BYTE* destination, DWORD size) {
     if (!g || !frame || !destination) return 0;
     WORD width = (WORD)g->cameraFormat.biWidth, height = (WORD)g->cameraFormat.biHeight;
-    // Decoding straight into the application's buffer must fit it: the
-    // decoder writes a whole picture of the output format.
-    DWORD picture = g->doubling ? (DWORD)ImageSizeFor(0, 24, width, height) : g->outputFormat.biSizeImage;
-    if (!g->compressed && size < picture) return 0;
+    // The picture the decoder writes (the small one when doubling) and the
+    // whole picture the application gets; its buffer must hold all of it,
+    // or nothing is written.
+    const BITMAPINFOHEADER* out = &g->outputFormat;
+    DWORD picture = g->doubling ? (DWORD)ImageSizeFor(0, 24, width, height)
+                                : (DWORD)ImageSizeFor(out->biCompression, out->biBitCount, width, height);
+    DWORD whole = g->doubling ? (DWORD)ImageSizeFor(0, 24, 2 * width, 2 * height) : picture;
+    if (picture == 0 || size < whole) return 0;
+    if (g->compressed && (!g->decodeBuffer.address || picture > GF_DECODE_BUFFER_SIZE)) return 0;
     BYTE* target = g->compressed ? g->decodeBuffer.address : destination;
-    if (!target) return 0;
     if (DecoderDecode(g->decoder, frame, target, width, height, &g->decoderState) != 0) return 0;
-    if (g->compressed) {
-        DWORD count = g->doubling ? size / 4 : size;
-        if (count > GF_DECODE_BUFFER_SIZE) count = GF_DECODE_BUFFER_SIZE;
-        CopyPicture(destination, g->decodeBuffer.address, count);
-    }
-    if (g->doubling) {
-        // Doubling writes four times the small picture in place.
-        if (size < 4 * picture) return 0;
-        DecoderDouble(destination, height, width);
-    }
+    // Out of the decode buffer moves one picture, never more.
+    if (g->compressed) CopyPicture(destination, g->decodeBuffer.address, picture);
+    if (g->doubling) DecoderDouble(destination, height, width);
     return 1;
 }

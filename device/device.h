@@ -31,7 +31,8 @@ BOOL GetImageWindow(RECT* rectangle, DWORD* panTilt);
 BOOL SetImageWindow(DWORD panTilt, const RECT* rectangle);
 
 // The frame rate: the step (1..5), the automatic flag and the camera's frame
-// period in milliseconds for the step (period may be null).
+// period in milliseconds for the step (period may be null). Without a device:
+// 0, and the places hold step 1 and its 33 ms.
 BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period);
 BOOL SetFrameRate(DWORD step, DWORD automatic);
 // Frames per second that automatic compression aims at.
@@ -57,12 +58,20 @@ BOOL GetDecimationFlag(void);
 BOOL SetDecimationFlag(DWORD flag);
 BOOL SetBacklight(DWORD flag);
 DWORD GetBacklight(void);
-// The camera's own results (0 success, -1 failure) passed on.
+// The camera's own results (0 success, -1 failure, also without a device)
+// passed on.
 int SetColourParams(DWORD brightness, DWORD contrast, DWORD colour);
 int GetColourParams(DWORD* brightness, DWORD* contrast, DWORD* colour);
 BOOL SetMainsFrequency(DWORD mains);
 BOOL GetMainsFrequency(DWORD* mains);
 WORD GetDeviceFirmwareVersion(void);
+// The LPT number the camera was found on and the port's transfer-mode bits
+// in use.
+BOOL GetDevicePort(LONG* port, BYTE* portMode);
+// The watch on the camera's input port and whether the watched bit was seen
+// low since the last read; the read clears the event.
+BOOL GetPortWatch(DWORD* watch, DWORD* event);
+BOOL SetPortWatch(DWORD watch, DWORD event);
 DWORD GetPortTransferMode(void);
 
 #endif

@@ -317,7 +317,12 @@ int GF_GetFrame(FrameGrabber* g, BYTE* destination, DWORD size, DWORD* captureTi
             g->resync = 1;
             Trace("GF_GetFrame: ImageVerify failed");
         } else if (!g->resync || status == 0) {
-            GF_DecodeFrame(g, frame, destination, size);
+            // A picture that cannot be delivered whole (a buffer too small
+            // for the format) is a failed grab, not a success.
+            if (!GF_DecodeFrame(g, frame, destination, size)) {
+                g->bufferState[g->previous] = GF_IDLE;
+                return GetFrameFailed(g);
+            }
             if (captureTime) *captureTime = timeGetTime();
             g->resync = 0;
         }

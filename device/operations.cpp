@@ -106,13 +106,16 @@ static WORD FramePeriod(DWORD step) {
     }
 }
 
+// Without a device the places still get the fastest step and its period,
+// so a caller that divides by the period is safe either way.
 BOOL GetFrameRate(DWORD* step, DWORD* automatic, WORD* period) {
     DWORD s = 1, a = 0;
-    if (SelectedDevice()) camGetFrameRate(State(), &s, &a);
+    BOOL known = SelectedDevice() != NULL;
+    if (known) camGetFrameRate(State(), &s, &a);
     if (step) *step = s;
     if (automatic) *automatic = a;
     if (period) *period = FramePeriod(s);
-    return TRUE;
+    return known;
 }
 
 BOOL SetFrameRate(DWORD step, DWORD automatic) {
@@ -147,15 +150,19 @@ DWORD GetBacklight(void) {
     return NO_DEVICE_OR(camGetCentreWeight(State()));
 }
 
+// These two pass the camera's own result on, where 0 is success: without a
+// device they answer the camera's failure, -1, not 0.
 int SetColourParams(DWORD brightness, DWORD contrast, DWORD colour) {
-    return NO_DEVICE_OR(camSetColPar(State(), brightness, contrast, colour));
+    if (!SelectedDevice()) return -1;
+    return camSetColPar(State(), brightness, contrast, colour);
 }
 
 int GetColourParams(DWORD* brightness, DWORD* contrast, DWORD* colour) {
     if (brightness) *brightness = 0;
     if (contrast) *contrast = 0;
     if (colour) *colour = 0;
-    return NO_DEVICE_OR(camGetColPar(State(), brightness, contrast, colour));
+    if (!SelectedDevice()) return -1;
+    return camGetColPar(State(), brightness, contrast, colour);
 }
 
 BOOL SetMainsFrequency(DWORD mains) {
@@ -168,6 +175,32 @@ BOOL GetMainsFrequency(DWORD* mains) {
 
 WORD GetDeviceFirmwareVersion(void) {
     return (WORD)NO_DEVICE_OR(GetFirmwareVersion(State()));
+}
+
+BOOL GetDevicePort(LONG* port, BYTE* portMode) {
+    CameraDevice* device = SelectedDevice();
+    if (!device) return FALSE;
+    if (port) *port = device->port;
+    if (portMode) *portMode = device->portMode;
+    return TRUE;
+}
+
+BOOL GetPortWatch(DWORD* watch, DWORD* event) {
+    CameraDevice* device = SelectedDevice();
+    if (!device || !device->cameraState) return FALSE;
+    if (watch) *watch = device->cameraState->portWatch;
+    if (event) *event = device->cameraState->portEvent;
+    // An event is reported once: the next read sees only a new one.
+    device->cameraState->portEvent = 0;
+    return TRUE;
+}
+
+BOOL SetPortWatch(DWORD watch, DWORD event) {
+    CameraDevice* device = SelectedDevice();
+    if (!device || !device->cameraState) return FALSE;
+    device->cameraState->portWatch = watch;
+    device->cameraState->portEvent = event;
+    return TRUE;
 }
 
 DWORD GetDecoderPalette(void* destination) {

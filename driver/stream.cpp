@@ -2,6 +2,13 @@
 // multimedia timer that re-arms itself with a delay computed from how long
 // the last frame took, so slow frames stretch the interval instead of piling
 // timer events up.
+//
+// Two threads meet here: the host's (every DVM_STREAM_ message) and the
+// timer's (the tick, which takes frames and dequeues). The queue links change
+// only under the "Streaming Mutex"; the few values both threads read are
+// atomic. Each START and STOP opens a new timer generation, and a tick whose
+// generation is over does nothing, so a tick that fires late, or that a STOP
+// raced, can neither take a frame nor arm another timer.
 #include <atomic>
 
 #include "../device/device.h"
@@ -13,19 +20,14 @@ BOOL streamInitialised = FALSE;
 
 static BOOL streamRunning = FALSE;
 static VIDEO_STREAM_INIT_PARMS initParams;
-static WORD framePeriod = 0;
+static std::atomic<WORD> framePeriod(0);
 static WORD cameraFrameInterval = 33;
 static WORD timerResolution = 2;
-// Shared by the host thread (messages) and the timer thread (the tick).
 static std::atomic<UINT> timerId(0);
 static std::atomic<VIDEOHDR*> queueHead(NULL);
 static VIDEOHDR* queueTail = NULL;
 static std::atomic<DWORD> skippedFrames(0);
 static std::atomic<DWORD> lastGrabTime(0);
-// Set by STOP before it kills the timer, so a tick in flight does not arm
-// a new one behind its back; and whether a tick is running now.
-static std::atomic<bool> stopRequested(false);
-static std::atomic<bool> tickRunning(false);
 static WORD savedFrameRateTarget = 0;
 static DWORD streamPosition = 0;
 static HANDLE streamMutex = NULL;
@@ -33,10 +35,19 @@ static DWORD addBufferCalls = 0;
 static DWORD prepareCalls = 0;
 static DWORD unprepareCalls = 0;
 
-static const WORD kMinimumDelay = 4;
+// The timer generation the pending timer belongs to, whether a tick is
+// running, and whether it runs on this thread (a host that answers a
+// callback with a stream message calls back in from inside the tick).
+static std::atomic<DWORD> timerGeneration(0);
+static std::atomic<bool> tickRunning(false);
+static thread_local bool inTick = false;
 
-static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR dw1, DWORD_PTR dw2);
-static void CancelTimer(void);
+static const WORD kMinimumDelay = 4;
+// A tick takes one frame at most, and the grabber bounds its own waits;
+// STOP waits this long for it before it goes on regardless.
+static const DWORD kTickWaitMs = 20000;
+
+static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR generation, DWORD_PTR dw1, DWORD_PTR dw2);
 
 static void Notify(UINT msg, DWORD_PTR parameter) {
     if (initParams.dwCallback == 0) return;
@@ -79,6 +90,24 @@ static VIDEOHDR* Dequeue(void) {
     return head;
 }
 
+// Ends the current timer generation: kills the pending timer and waits for
+// a tick in flight, so that nothing the tick does overlaps what the caller
+// does next (stop the camera's capture, hand the queue back).
+static void StopTimer(void) {
+    timerGeneration++;
+    UINT id = timerId.exchange(0);
+    if (id) timeKillEvent(id);
+    if (!inTick) {
+        DWORD start = timeGetTime();
+        while (tickRunning && timeGetTime() - start < kTickWaitMs) Sleep(1);
+        if (tickRunning) trace(TRACE_MESSAGE, "stream: the frame timer did not finish");
+    }
+    // A tick that armed its successor just before it saw the new generation
+    // takes it back itself; this catches one it stored after the exchange.
+    id = timerId.exchange(0);
+    if (id) timeKillEvent(id);
+}
+
 static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     if (streamInitialised) return DV_ERR_NONSPECIFIC;
     // The parameters are read whole; without them there is no stream.
@@ -92,8 +121,8 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     cameraFrameInterval = interval ? interval : 33;
     WORD requested = (WORD)(parms->dwMicroSecPerFrame / 1000);
     WORD multiple = requested > cameraFrameInterval ? (WORD)(requested / cameraFrameInterval) : 1;
-    framePeriod = (WORD)(multiple * cameraFrameInterval);
-    SetFrameRateTarget((WORD)(1000 / framePeriod));
+    WORD period = (WORD)(multiple * cameraFrameInterval);
+    SetFrameRateTarget((WORD)(1000 / period));
     initParams = *parms;
     queueHead = NULL;
     queueTail = NULL;
@@ -106,12 +135,12 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     TIMECAPS caps;
     if (timeGetDevCaps(&caps, sizeof caps) == TIMERR_NOERROR) {
         if (caps.wPeriodMin > 2) timerResolution = (WORD)caps.wPeriodMin;
-        if (caps.wPeriodMax < framePeriod) framePeriod = (WORD)caps.wPeriodMax;
+        if (caps.wPeriodMax < period) period = (WORD)caps.wPeriodMax;
     }
+    framePeriod = period;
     timeBeginPeriod(timerResolution);
-    trace(TRACE_MESSAGE, "InStreamInit: Requested Period = %umS    Using = %umS", (UINT)requested, (UINT)framePeriod);
+    trace(TRACE_MESSAGE, "InStreamInit: Requested Period = %umS    Using = %umS", (UINT)requested, (UINT)period);
     streamMutex = CreateMutexA(NULL, FALSE, "Streaming Mutex");
-    stopRequested = false;
     if (!GF_InitFrameStream(SelectedFrameGrabber(), (DWORD)(multiple - 1), 0)) {
         trace(TRACE_MESSAGE, "Error returned from GF_InitFrameStream()");
         return DV_ERR_NONSPECIFIC;
@@ -123,10 +152,14 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
 static DWORD StreamFini(void) {
     if (!streamInitialised) return DV_ERR_NONSPECIFIC;
     if (queueHead.load()) return DV_ERR_STILLPLAYING;
-    // A running stream's timer goes first, so no tick runs into a stream
-    // that is gone.
-    CancelTimer();
-    streamRunning = FALSE;
+    // A host that ends a running stream without STOP would otherwise leave
+    // the timer reporting skipped frames to a stream that is gone.
+    StopTimer();
+    if (streamRunning) {
+        if (!GF_StopFrameStream(SelectedFrameGrabber()))
+            trace(TRACE_MESSAGE, "Error returned from GF_StopFrameStream()");
+        streamRunning = FALSE;
+    }
     streamInitialised = FALSE;
     timeEndPeriod(timerResolution);
     if (streamMutex) CloseHandle(streamMutex);
@@ -142,33 +175,35 @@ static DWORD StreamFini(void) {
     return DV_ERR_OK;
 }
 
-static DWORD StreamAddBuffer(VIDEOHDR* header) {
-    WORD sinceGrab = (WORD)(timeGetTime() - lastGrabTime);
-    if (sinceGrab > framePeriod) {
-        framePeriod = (WORD)(framePeriod + framePeriod / 4);
-        if (framePeriod > 1000) framePeriod = 1000;
-    } else if (sinceGrab < framePeriod / 2) {
-        framePeriod = (WORD)(framePeriod - framePeriod / 8);
+// The target period follows how fast the host gives buffers back: longer
+// when one comes more than a period after the last grab began, shorter when
+// it comes within half a period.
+static void AdaptPeriod(void) {
+    DWORD sinceGrab = timeGetTime() - lastGrabTime;
+    WORD period = framePeriod;
+    if (sinceGrab > period) {
+        period = (WORD)(period + period / 4);
+        if (period > 1000) period = 1000;
+    } else if (sinceGrab < (DWORD)(period / 2)) {
+        period = (WORD)(period - period / 8);
     }
+    framePeriod = period;
+}
+
+static DWORD StreamAddBuffer(VIDEOHDR* header) {
+    AdaptPeriod();
     if (!streamInitialised || !header) return DV_ERR_NONSPECIFIC;
     if (!(header->dwFlags & VHDR_PREPARED)) return DV_ERR_UNPREPARED;
     if (header->dwFlags & VHDR_INQUEUE) return DV_ERR_NONSPECIFIC;
+    // A buffer without room for a frame would sit at the head for ever, and
+    // one smaller than the format would come back claiming more bytes than
+    // it holds.
+    if (!header->lpData || header->dwBufferLength == 0 || header->dwBufferLength < currentFormat.biSizeImage)
+        return DV_ERR_PARAM1;
     header->dwFlags &= ~VHDR_DONE;
     header->dwBytesUsed = 0;
     Enqueue(header);
     return DV_ERR_OK;
-}
-
-// Kills the pending timer and waits for a tick in flight to finish; the
-// tick re-arms nothing once stopRequested is set.
-static void CancelTimer(void) {
-    stopRequested = true;
-    UINT id = timerId.exchange(0);
-    if (id) timeKillEvent(id);
-    // A tick takes one frame at most; the wait is bounded all the same.
-    for (int waited = 0; tickRunning && waited < 2000; waited++) Sleep(1);
-    id = timerId.exchange(0);
-    if (id) timeKillEvent(id);
 }
 
 static DWORD StreamStart(void) {
@@ -180,9 +215,12 @@ static DWORD StreamStart(void) {
         return DV_ERR_NONSPECIFIC;
     }
     if (timerId) return DV_ERR_NONSPECIFIC;
-    stopRequested = false;
-    timerId = timeSetEvent(kMinimumDelay, timerResolution, FrameTimerCallback, 0, TIME_ONESHOT);
-    if (!timerId) return DV_ERR_NONSPECIFIC;
+    DWORD generation = ++timerGeneration;
+    UINT id = timeSetEvent(kMinimumDelay, timerResolution, FrameTimerCallback, generation, TIME_ONESHOT);
+    if (!id) return DV_ERR_NONSPECIFIC;
+    // The first tick may already have run and armed its successor.
+    UINT none = 0;
+    timerId.compare_exchange_strong(none, id);
     streamRunning = TRUE;
     return DV_ERR_OK;
 }
@@ -190,7 +228,7 @@ static DWORD StreamStart(void) {
 static DWORD StreamStop(void) {
     if (!streamInitialised) return DV_ERR_NONSPECIFIC;
     if (!streamRunning) return DV_ERR_OK;
-    CancelTimer();
+    StopTimer();
     if (!GF_StopFrameStream(SelectedFrameGrabber())) {
         trace(TRACE_MESSAGE, "Error returned from GF_StopFrameStream()");
         return DV_ERR_NONSPECIFIC;
@@ -201,6 +239,8 @@ static DWORD StreamStop(void) {
 
 static DWORD StreamReset(void) {
     if (!streamInitialised) return DV_ERR_NONSPECIFIC;
+    // STOP ends the timer even when the camera refuses to stop, so no tick
+    // dequeues from here on.
     if (streamRunning) StreamStop();
     VIDEOHDR* header;
     while ((header = Dequeue()) != NULL) {
@@ -214,13 +254,14 @@ static DWORD StreamReset(void) {
 
 static DWORD StreamGetError(DWORD* error, DWORD* skipped) {
     if (error) *error = DV_ERR_OK;
-    if (skipped) *skipped = skippedFrames.load();
-    skippedFrames = 0;
+    // Taken and cleared in one step, so a tick's count is never lost.
+    DWORD count = skippedFrames.exchange(0);
+    if (skipped) *skipped = count;
     return DV_ERR_OK;
 }
 
 static DWORD StreamGetPosition(MMTIME* time, DWORD size) {
-    if (size != sizeof(MMTIME) || !time) return DV_ERR_NOTSUPPORTED;
+    if (size != 12 || !time) return DV_ERR_NOTSUPPORTED;
     time->wType = TIME_MS;
     time->u.ms = streamPosition;
     return DV_ERR_OK;
@@ -228,10 +269,11 @@ static DWORD StreamGetPosition(MMTIME* time, DWORD size) {
 
 // The delay until the next tick, from how long the last capture took.
 static WORD NextDelay(DWORD t0, DWORD t1) {
-    if (t1 < t0) return framePeriod;
+    WORD period = framePeriod;
+    if (t1 < t0) return period;
     DWORD elapsed = t1 - t0;
-    if (elapsed < framePeriod) {
-        DWORD delay = framePeriod - elapsed;
+    if (elapsed < period) {
+        DWORD delay = period - elapsed;
         return (WORD)(delay < kMinimumDelay ? kMinimumDelay : delay);
     }
     if (elapsed < 2u * cameraFrameInterval) {
@@ -241,44 +283,48 @@ static WORD NextDelay(DWORD t0, DWORD t1) {
     return cameraFrameInterval;
 }
 
-static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR dw1, DWORD_PTR dw2) {
+// Takes a frame into the head buffer if there is one and a frame is ready,
+// or counts a skipped frame; answers the delay until the next tick.
+static WORD TakeFrame(void) {
+    VIDEOHDR* head = queueHead.load();
+    if (!head) {
+        DWORD count = ++skippedFrames;
+        Notify(MM_DRVM_ERROR, count);
+        return kMinimumDelay;
+    }
+    DWORD t0 = timeGetTime();
+    lastGrabTime = t0;
+    DWORD result = CaptureSingleFrame(head, 1);
+    DWORD t1 = timeGetTime();
+    if (result == DV_ERR_SYNC) return kMinimumDelay;
+    if (result == DV_ERR_OK) Notify(MM_DRVM_DATA, (DWORD_PTR)Dequeue());
+    return NextDelay(t0, t1);
+}
+
+static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR generation, DWORD_PTR dw1, DWORD_PTR dw2) {
+    // Marked running before the generation is read: a STOP that ends the
+    // generation after this point waits for the tick to finish.
     tickRunning = true;
-    UINT pending = timerId.exchange(0);
-    if (pending) timeKillEvent(pending);
-    if (stopRequested) {
+    if (generation != timerGeneration) {
         tickRunning = false;
         return;
     }
-    WORD delay = kMinimumDelay;
-    VIDEOHDR* head = queueHead.load();
-    if (!head) {
-        skippedFrames++;
-        Notify(MM_DRVM_ERROR, skippedFrames.load());
-    } else {
-        DWORD t0 = timeGetTime();
-        lastGrabTime = t0;
-        DWORD result = CaptureSingleFrame(head, 1);
-        DWORD t1 = timeGetTime();
-        if (result == DV_ERR_OK) {
-            Notify(MM_DRVM_DATA, (DWORD_PTR)Dequeue());
-            delay = NextDelay(t0, t1);
-        } else if (result != DV_ERR_SYNC) {
-            delay = NextDelay(t0, t1);
-        }
-    }
+    inTick = true;
+    UINT pending = timerId.exchange(0);
+    if (pending) timeKillEvent(pending);
+    WORD delay = TakeFrame();
     if (delay < timerResolution) delay = timerResolution;
-    // A stop, or a start in between, owns the timer from here.
-    if (!timerId && !stopRequested) {
-        UINT next = timeSetEvent(delay, timerResolution, FrameTimerCallback, 0, TIME_ONESHOT);
-        UINT none = 0;
-        if (!timerId.compare_exchange_strong(none, next)) {
-            timeKillEvent(next);  // a start armed its own meanwhile
-        } else if (stopRequested) {
-            // Lost to a stop that came meanwhile: the new timer goes too.
+    // A STOP (and maybe a START) from the host's callback, or from another
+    // thread meanwhile, owns the timer now.
+    if (generation == timerGeneration) {
+        UINT next = timeSetEvent(delay, timerResolution, FrameTimerCallback, generation, TIME_ONESHOT);
+        timerId = next;
+        if (generation != timerGeneration) {
             UINT mine = next;
             if (timerId.compare_exchange_strong(mine, 0)) timeKillEvent(next);
         }
     }
+    inTick = false;
     tickRunning = false;
 }
 

@@ -27,14 +27,19 @@ static DWORD ReadVideoConfVal(const char* ini) {
 static DWORD ReadVideoCapVal(const char* ini) {
     return InRange("VideoCapVal", 50, 0, 100, 50);
 }
+// A flag that the camera keeps as 0 or 1: any other stored number means on.
+static DWORD ReadFlag(const char* name, DWORD defaultValue) {
+    return ReadRegDword(name, defaultValue) != 0 ? 1 : 0;
+}
 static DWORD ReadAutoFrameRate(const char* ini) {
-    return ReadRegDword("AutoFrameRate", 1);
+    return ReadFlag("AutoFrameRate", 1);
 }
 static DWORD ReadFrameRate(const char* ini) {
     DWORD step = ReadRegDword("FrameRate", 1);
     return step == 1 || step == 3 || step == 5 ? step : 1;
 }
-static BYTE ReadGain(const char* name, BYTE defaultValue) {
+// Gains are held as a byte, so only the low byte of the stored number counts.
+static BYTE ReadGain(const char* name, BYTE defaultValue, const char* ini) {
     return (BYTE)ReadRegDword(name, defaultValue);
 }
 static BYTE GainInRange(BYTE gain, BYTE defaultValue) {
@@ -50,21 +55,45 @@ static DWORD ReadBanding(const char* ini) {
     return InRange("Banding", 1, 0, 1, 0);
 }
 static DWORD ReadBacklit(const char* ini) {
-    return ReadRegDword("Backlit", 0);
+    return ReadFlag("Backlit", 0);
 }
+static LONG ReadImageCols(const char* ini) {
+    return (LONG)ReadRegDword("ImageCols", 176);
+}
+static LONG ReadImageRows(const char* ini) {
+    return (LONG)ReadRegDword("ImageRows", 144);
+}
+// The flicker limits come from the INI file, not the registry; the camera
+// keeps their low bytes.
 static BYTE ReadIniLimit(const char* key, int defaultValue, const char* ini) {
     return (BYTE)GetPrivateProfileIntA(kIniSection, key, defaultValue, ini);
+}
+static BYTE ReadFlickMax(const char* ini) {
+    return ReadIniLimit("FlickMax", 250, ini);
+}
+static BYTE ReadFlickExp(const char* ini) {
+    return ReadIniLimit("FlickExp", 146, ini);
+}
+
+// Brightness, contrast and colour go to the camera as stored.
+static DWORD ReadColourParam(const char* name, const char* ini) {
+    return ReadRegDword(name, 50);
 }
 
 int ReadTARNInit(CameraDevice* device, const char* iniPath) {
     if (!device || !iniPath) return 0;
+    // The settings are applied through the device operations, which act on
+    // the selected device only.
+    if (device != SelectedDevice()) return 0;
     DWORD compression = ReadCompression(iniPath);
     DWORD videoConf = ReadVideoConf(iniPath);
     DWORD videoConfVal = ReadVideoConfVal(iniPath);
     DWORD videoCapVal = ReadVideoCapVal(iniPath);
     DWORD autoFrameRate = ReadAutoFrameRate(iniPath);
     DWORD frameRate = ReadFrameRate(iniPath);
-    BYTE red = ReadGain("RedGain", 32), green = ReadGain("GreenGain", 6), blue = ReadGain("BlueGain", 92);
+    BYTE red = ReadGain("RedGain", 32, iniPath);
+    BYTE green = ReadGain("GreenGain", 6, iniPath);
+    BYTE blue = ReadGain("BlueGain", 92, iniPath);
     red = GainInRange(red, 32);
     green = GainInRange(green, 6);
     blue = GainInRange(blue, 92);
@@ -72,10 +101,10 @@ int ReadTARNInit(CameraDevice* device, const char* iniPath) {
     DWORD sharpness = ReadSharpness(iniPath);
     DWORD banding = ReadBanding(iniPath);
     DWORD backlit = ReadBacklit(iniPath);
-    LONG cols = (LONG)ReadRegDword("ImageCols", 176);
-    LONG rows = (LONG)ReadRegDword("ImageRows", 144);
-    BYTE flickMax = ReadIniLimit("FlickMax", 250, iniPath);
-    BYTE flickExp = ReadIniLimit("FlickExp", 146, iniPath);
+    LONG cols = ReadImageCols(iniPath);
+    LONG rows = ReadImageRows(iniPath);
+    BYTE flickMax = ReadFlickMax(iniPath);
+    BYTE flickExp = ReadFlickExp(iniPath);
 
     int success = 1;
     BITMAPINFOHEADER format;
@@ -99,9 +128,9 @@ int ReadTARNInit(CameraDevice* device, const char* iniPath) {
     if (!SetCompressionSettings((LONG)compression, (LONG)videoConf, (WORD)videoConfVal, (WORD)videoCapVal, 50))
         success = 0;
     if (banding) SetBanding(1);
-    DWORD brightness = ReadRegDword("Brightness", 50);
-    DWORD contrast = ReadRegDword("Contrast", 50);
-    DWORD colour = ReadRegDword("Colour", 50);
+    DWORD brightness = ReadColourParam("Brightness", iniPath);
+    DWORD contrast = ReadColourParam("Contrast", iniPath);
+    DWORD colour = ReadColourParam("Colour", iniPath);
     SetColourParams(brightness, contrast, colour);
     if (!SetBacklight(backlit)) success = 0;
     return success;
@@ -109,6 +138,10 @@ int ReadTARNInit(CameraDevice* device, const char* iniPath) {
 
 int WriteTARNInit(CameraDevice* device, const char* iniPath) {
     if (!device || !iniPath) return 0;
+    // The live state is read through the device operations, which see only
+    // the selected device; another device's save would store their empty
+    // answers over the user's settings, so it stores nothing.
+    if (device != SelectedDevice()) return 0;
     BITMAPINFOHEADER format;
     InitBitmapHeader(&format);
     GetImageFormat(&format);

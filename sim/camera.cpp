@@ -27,10 +27,15 @@ uint32_t IntervalMillis(const SimCamera* camera) {
     return (SimFrameIntervalMicros(camera) + 999) / 1000;
 }
 
-// Lines the sensor has in one frame at its rate; the exposure cannot be
-// longer.
-int LinesPerFrame(const SimCamera* camera) {
-    return (int)(312u * SimFrameIntervalMicros(camera) / 33333u);
+// Lines the sensor reads in one frame, at every rate: a slower rate makes
+// each line longer, not the frame taller, so the mains half-period spans
+// fewer lines and the same exposure in lines collects more light. The
+// exposure cannot be longer than the frame.
+const int kLinesPerFrame = 312;
+
+// Light a line collects at this rate, in thousandths of a line at 30 frames/s.
+int LineWeight(const SimCamera* camera) {
+    return (int)(SimFrameIntervalMicros(camera) * 1000u / 33333u);
 }
 
 void Put(uint8_t* data, const uint8_t* bytes, int count) {
@@ -379,18 +384,19 @@ void SimFrameSize(const SimCamera* camera, uint32_t* width, uint32_t* height) {
 void SimUpdateExposure(SimCamera* camera) {
     int light = camera->light ? camera->light : 1;
     int gainPercent = 100 + 25 * camera->gain;
-    int maximum = LinesPerFrame(camera) - 1;
+    int weight = LineWeight(camera);
+    int maximum = kLinesPerFrame - 1;
     if (camera->exposureMode == 2) {
-        int lines = kLightTarget * 100 * 100 / (light * gainPercent);
-        if (lines > maximum) lines = maximum;
+        int64_t lines64 = (int64_t)kLightTarget * 100 * 100 * 1000 / ((int64_t)light * gainPercent * weight);
+        int lines = lines64 > maximum ? maximum : (int)lines64;
         if (lines < 1) lines = 1;
         // With flicker suppression the exposure stays on the mains grid.
         int period = camera->flickerPeriod;
         if (camera->flickerMode && period > 0) lines = lines >= period ? (lines + 1) / period * period - 1 : period - 1;
         camera->coarseExposure = (uint16_t)lines;
     }
-    int level = light * camera->coarseExposure * gainPercent / (100 * 100);
-    if (level > 255) level = 255;
+    int64_t collected = (int64_t)light * camera->coarseExposure * gainPercent * weight / (100 * 100 * 1000);
+    int level = collected > 255 ? 255 : (int)collected;
     int error = kLightTarget - level;
     if (error > 127) error = 127;
     if (error < -128) error = -128;

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "../decoder/frame_format.h"
+
 // Command errors the camera latches in CmdError (status byte 4).
 #define SIM_CMD_NOT_HIGH_POWER 0x01
 #define SIM_CMD_UNKNOWN 0x02
@@ -20,10 +22,10 @@
 #define SIM_STREAM_CAPTURING 2
 #define SIM_STREAM_FAULT 3
 
-// The largest frame the camera sends: a full CIF picture, uncompressed, at
-// two bytes a pixel, after its 64-byte header.
-#define SIM_FRAME_HEADER_SIZE 64
-#define SIM_MAX_FRAME_SIZE (SIM_FRAME_HEADER_SIZE + 352 * 288 * 2)
+// The largest frame the camera sends (decoder/frame_format.h): a full CIF
+// picture at its worst compressed, with header and end marker.
+#define SIM_FRAME_HEADER_SIZE FRAME_HEADER_SIZE
+#define SIM_MAX_FRAME_SIZE FRAME_MAX_SIZE
 
 typedef struct SimCamera {
     uint8_t version[4];  // major, minor and two more bytes of the version block
@@ -87,6 +89,10 @@ typedef struct SimCamera {
     // 1 when format, window or compression changed since the last frame;
     // the next frame's status byte says so.
     uint8_t settingsChanged;
+    // Format, window and compression of the last frame made (all zero
+    // before the first), so that a setting changed and changed back
+    // between two frames is no change to the picture.
+    uint8_t lastFrameSettings[10];
     uint32_t framesCaptured;
 } SimCamera;
 
@@ -113,6 +119,10 @@ void SimCameraCommand(SimCamera* camera, uint8_t group, uint8_t number, const ui
 int SimCaptureDue(SimCamera* camera, uint32_t now);
 // Whether a capture is still to come without a new command.
 int SimCaptureExpected(const SimCamera* camera);
+
+// Whether the next frame's format, window or compression differ from the
+// last frame's (its status byte); records them as the last frame's.
+int SimFrameSettingsDiffer(SimCamera* camera);
 
 // Fills one frame in the camera's own format from the camera's state: a
 // 64-byte header whose first byte is statusByte, then the picture. Answers

@@ -73,6 +73,10 @@ struct Simulator {
     long commandsAnswered = 0;
     bool vanished = false;
     uintptr_t lastStatusBuffer = 0;
+    // The scene's light follows the scenario's profile from power-up until
+    // a test sets it by hand.
+    uint32_t powerUpTime = 0;
+    bool followProfile = false;
 
     Simulator() { SimDefaultScenario(&scenario); }
 };
@@ -122,6 +126,8 @@ void PowerUp(Simulator& s) {
     s.commandsAnswered = 0;
     s.vanished = sc.vanishAfter == 0;
     s.lastStatusBuffer = 0;
+    s.powerUpTime = Now();
+    s.followProfile = !sc.lightProfile.empty();
     for (Context* c : s.contexts) *c = Context();
 }
 
@@ -129,7 +135,7 @@ void Capture(Simulator& s) {
     s.frameNumber++;
     s.camera.framesCaptured++;
     SimUpdateExposure(&s.camera);
-    uint8_t statusByte = s.camera.settingsChanged ? 1 : 0;
+    uint8_t statusByte = SimFrameSettingsDiffer(&s.camera) ? 1 : 0;
     s.camera.settingsChanged = 0;
     s.frame.resize(SIM_MAX_FRAME_SIZE);
     s.frame.resize(MakeCameraFrame(&s.camera, statusByte, s.frameNumber, s.frame.data(), SIM_MAX_FRAME_SIZE));
@@ -223,6 +229,7 @@ void NoteUpload(Simulator& s, const Upload& u) {
 
 // Brings the camera and every running upload up to the time now.
 void Advance(Simulator& s, uint32_t now) {
+    if (s.followProfile) s.camera.light = SimLightAt(s.scenario, now - s.powerUpTime);
     if (!s.vanished && SimCaptureDue(&s.camera, now)) Capture(s);
     for (Context* c : s.contexts) {
         if (!c->upload.active) continue;
@@ -595,6 +602,7 @@ void SimSetStatusByte(int index, uint8_t value) {
 void SimSetLight(uint8_t light) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
+    s.followProfile = false;
     s.camera.light = light;
     SimUpdateExposure(&s.camera);
 }

@@ -12,6 +12,28 @@ const char* const kSimCameraDeviceId =
 
 namespace {
 
+const char* const kProfileHelp =
+    "expected a light profile: steady, dusk-and-dawn, dim-and-back, or points as milliseconds:level";
+
+// Light over time that makes the automatic frame rate step: dusk-and-dawn
+// goes so dark that 30 frames/s drop to 7.5 and then bright enough to come
+// back; dim-and-back only dims enough for 15 frames/s.
+bool NamedLightProfile(const std::string& name, std::vector<SimLightPoint>* points) {
+    if (name == "steady") {
+        points->clear();
+        return true;
+    }
+    if (name == "dusk-and-dawn") {
+        *points = {{0, 128}, {4000, 128}, {6000, 4}, {24000, 4}, {26000, 160}};
+        return true;
+    }
+    if (name == "dim-and-back") {
+        *points = {{0, 128}, {4000, 128}, {6000, 10}, {24000, 10}, {26000, 128}};
+        return true;
+    }
+    return false;
+}
+
 struct Line {
     std::vector<std::string> words;
     size_t next = 0;
@@ -72,6 +94,7 @@ public:
         if (keyword == "linkversion") return Value(line, 65535, "the link-driver version", &s.linkVersion);
         if (keyword == "systemstate") return Value(line, 255, "the system state", &s.systemState);
         if (keyword == "light") return Value(line, 255, "the light level", &s.light);
+        if (keyword == "lightprofile") return LightProfile(line);
         if (keyword == "fault") return Fault(line);
         return Fail("unknown keyword \"" + keyword + "\"");
     }
@@ -149,6 +172,33 @@ private:
         if (noId && ownId) return Fail("\"noid\" and \"id\" on the same port");
         if (port.camera && !ownId) port.id = kSimCameraDeviceId;
         port.hasId = !noId && !port.id.empty();
+        return true;
+    }
+
+    // A named profile, or points "milliseconds:level" with rising times.
+    bool LightProfile(Line& line) {
+        std::vector<SimLightPoint> points;
+        if (!line.More()) return Fail(kProfileHelp);
+        std::string first = line.words[line.next];
+        if (first.find(':') == std::string::npos) {
+            line.Word();
+            if (!NamedLightProfile(first, &points))
+                return Fail("unknown light profile \"" + first + "\"; " + kProfileHelp);
+            s.lightProfile = points;
+            return Done(line);
+        }
+        while (line.More()) {
+            std::string word = line.Word();
+            size_t colon = word.find(':');
+            unsigned long time = 0, level = 0;
+            if (colon == std::string::npos || !Number(word.substr(0, colon), 0xFFFFFFFF, &time) ||
+                !Number(word.substr(colon + 1), 255, &level))
+                return Fail("expected a light point as milliseconds:level (level 0 to 255), not \"" + word + "\"");
+            if (!points.empty() && time <= points.back().time)
+                return Fail("the light points' times must rise, \"" + word + "\" does not");
+            points.push_back(SimLightPoint{(uint32_t)time, (uint8_t)level});
+        }
+        s.lightProfile = points;
         return true;
     }
 
@@ -268,6 +318,21 @@ std::string WithoutComment(const std::string& text) {
 }
 
 }  // namespace
+
+uint8_t SimLightAt(const SimScenario& scenario, uint32_t sincePowerUp) {
+    const std::vector<SimLightPoint>& points = scenario.lightProfile;
+    if (points.empty()) return scenario.light;
+    if (sincePowerUp <= points.front().time) return points.front().level;
+    for (size_t i = 1; i < points.size(); i++) {
+        const SimLightPoint& a = points[i - 1];
+        const SimLightPoint& b = points[i];
+        if (sincePowerUp > b.time) continue;
+        int64_t span = (int64_t)b.time - a.time;
+        int64_t into = (int64_t)sincePowerUp - a.time;
+        return (uint8_t)(a.level + ((int64_t)b.level - a.level) * into / span);
+    }
+    return points.back().level;
+}
 
 void SimDefaultScenario(SimScenario* scenario) {
     *scenario = SimScenario();

@@ -42,6 +42,13 @@ struct SimPatternFault {
     int value;  // -1: the expected byte inverted
 };
 
+// One point of the scene's light over time: milliseconds since the camera
+// powered up, and the light level (0 black to 255 bright) at that time.
+struct SimLightPoint {
+    uint32_t time;
+    uint8_t level;
+};
+
 struct SimScenario {
     SimPort ports[4];  // LPT1..LPT3 at 1..3
     uint8_t firmwareMajor = 1;
@@ -49,6 +56,9 @@ struct SimScenario {
     uint16_t linkVersion = 20;
     uint8_t systemState = 1;
     uint8_t light = 128;
+    // When not empty, the light follows these points (straight lines between
+    // them, the last level after the last point) instead of staying at light.
+    std::vector<SimLightPoint> lightProfile;
     std::vector<SimUploadFault> uploadFaults;
     std::vector<SimErrorFault> errorFaults;
     std::vector<SimPatternFault> patternFaults;
@@ -57,6 +67,9 @@ struct SimScenario {
     bool noStreamInterrupt = false;
     bool detachRefused = false;
 };
+
+// The light level at a time since power-up: the profile's, or the steady light.
+uint8_t SimLightAt(const SimScenario& scenario, uint32_t sincePowerUp);
 
 // The camera's device ID when the scenario names none.
 extern const char* const kSimCameraDeviceId;

@@ -1,6 +1,7 @@
 // The channel dispatcher, format negotiation and the start-up, through
 // DriverProc on opened channels.
 #include "driver_support.h"
+#include "sim/sim.h"
 
 namespace {
 
@@ -70,7 +71,8 @@ TEST_F(Channel, SingleFramesCheckTheHeaderFirst) {
     header.dwBufferLength = sizeof buffer;
     header.lpData = nullptr;
     EXPECT_EQ(Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header)), DV_ERR_PARAM1);
-    // No camera yet: the grab fails and the header is left as it was.
+    // A buffer smaller than the picture: the grab fails and the header is
+    // left as it was.
     header.lpData = buffer;
     EXPECT_EQ(Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header)), DV_ERR_SYNC);
     EXPECT_EQ(memcmp(&header, &before, sizeof header), 0);
@@ -113,7 +115,7 @@ TEST_F(Channel, FormatMessagesFollowTheirFlagWords) {
 }
 
 TEST_F(Channel, PaletteMessagesFollowTheirFlagWords) {
-    BYTE palette[1024] = {0};
+    BYTE palette[4 + 256 * 4] = {0};  // a LOGPALETTE of 256 entries
     DWORD answer = 77;
     VIDEOCONFIGPARMS parms = {&answer, palette, sizeof palette, nullptr, 0};
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x0001, &parms), DV_ERR_OK);
@@ -141,11 +143,13 @@ protected:
 TEST_F(Startup, TheOpenStringNamesTheIniFileAndThePort) {
     OpenWith("");
     EXPECT_STREQ(iniPath, "mbkzelt.ini");
-    EXPECT_EQ(portNumber, 1u);  // none preferred: the first port
+    EXPECT_EQ(portNumber, 1u);                        // none preferred: the first port
+    ASSERT_EQ(SimSetScenario("port 2 camera\n"), 1);  // the camera where the string says
     OpenWith("lpt2 c:\\cam\\MySet.Ini");
     EXPECT_STREQ(iniPath, "c:\\cam\\MySet.Ini");
     EXPECT_EQ(portNumber, 2u);
     WriteRegDword("LPTPort", 3);
+    ASSERT_EQ(SimSetScenario("port 3 camera\n"), 1);
     OpenWith("LPT4");
     EXPECT_EQ(portNumber, 3u);
     OpenWith("x.inifile y");

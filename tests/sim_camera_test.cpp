@@ -78,7 +78,7 @@ TEST_F(SimCameraModel, ASingleGrabIsReadyOneFrameIntervalLater) {
     ASSERT_EQ(CLINK_StartUpload(link, 0, 0, (DWORD)frame.size(), frame.data(), 8192, 1), 1u);
     DWORD bytes = 0;
     EXPECT_EQ(WaitUpload(&bytes), UPLOAD_IDLE);
-    EXPECT_EQ(bytes, 64u + 352 * 288 * 2);  // the power-up CIF window, uncompressed
+    EXPECT_EQ(bytes, FRAME_HEADER_SIZE + 352 * 288 * 2 + FRAME_END_SIZE);  // the power-up CIF window, uncompressed
     EXPECT_EQ(Status(STATUS_STREAM_STATE), SIM_STREAM_IDLE);
 }
 
@@ -89,9 +89,9 @@ TEST_F(SimCameraModel, FrameSizeAndStatusByteFollowFormatWindowAndCompression) {
     ASSERT_EQ(ZELT_setFormat(link, 0, 1, 0), 1u);
     ASSERT_EQ(ZELT_SetROI(link, 1, 21, 3, 33), 1u);  // 160 x 120 in QCIF
     EXPECT_EQ(Status(STATUS_CMD_ERROR), 0);
-    EXPECT_EQ(GrabAndUpload(), 64u + 160 * 120 * 2);
+    EXPECT_EQ(GrabAndUpload(), FRAME_HEADER_SIZE + 160 * 120 * 2 + FRAME_END_SIZE);
     EXPECT_EQ(frame[0], 1);  // the first frame after a change says so
-    EXPECT_EQ(GrabAndUpload(), 64u + 160 * 120 * 2);
+    EXPECT_EQ(GrabAndUpload(), FRAME_HEADER_SIZE + 160 * 120 * 2 + FRAME_END_SIZE);
     EXPECT_EQ(frame[0], 0);
     ZELT_SetROI(link, 1, 21, 3, 33);  // the same window again is no change
     GrabAndUpload();

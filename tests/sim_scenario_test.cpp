@@ -65,6 +65,44 @@ TEST_F(SimScenarioFile, BadLinesAreNamedWithTheirProblem) {
     EXPECT_EQ(Problem("port 1 camera\nport 2 camera"), "test.sim: more than one port has the camera");
 }
 
+TEST_F(SimScenarioFile, LightProfilesGiveTheLightOverTime) {
+    SimScenario s;
+    std::string problem;
+    ASSERT_TRUE(SimParseScenario("light 90\nlightprofile 1000:100 3000:200 5000:0\n", "test.sim", &s, &problem))
+        << problem;
+    EXPECT_EQ(SimLightAt(s, 0), 100);
+    EXPECT_EQ(SimLightAt(s, 2000), 150);
+    EXPECT_EQ(SimLightAt(s, 4500), 50);
+    EXPECT_EQ(SimLightAt(s, 900000), 0);
+    ASSERT_TRUE(SimParseScenario("lightprofile steady\nlight 70\n", "test.sim", &s, &problem)) << problem;
+    EXPECT_EQ(SimLightAt(s, 5000), 70);
+
+    EXPECT_EQ(Problem("lightprofile"), std::string("test.sim, line 1: expected a light profile: steady, "
+                                                   "dusk-and-dawn, dim-and-back, or points as milliseconds:level"));
+    EXPECT_EQ(Problem("lightprofile sunset").rfind("test.sim, line 1: unknown light profile \"sunset\"; ", 0), 0u);
+    EXPECT_EQ(Problem("lightprofile 0:10 x:5"),
+              "test.sim, line 1: expected a light point as milliseconds:level (level 0 to 255), not \"x:5\"");
+    EXPECT_EQ(Problem("lightprofile 0:300"),
+              "test.sim, line 1: expected a light point as milliseconds:level (level 0 to 255), not \"0:300\"");
+    EXPECT_EQ(Problem("lightprofile 500:1 500:2"),
+              "test.sim, line 1: the light points' times must rise, \"500:2\" does not");
+    EXPECT_EQ(Problem("lightprofile dusk-and-dawn 4"), "test.sim, line 1: unexpected \"4\"");
+}
+
+TEST_F(SimScenarioFile, TheCameraSeesTheProfileUntilTheLightIsSetByHand) {
+    Scenario("lightprofile dusk-and-dawn\n");
+    OpenCamera();
+    HighPower();
+    EXPECT_EQ(Camera().light, 128);
+    PosixClockAdvance(10000);
+    Status(0);
+    EXPECT_EQ(Camera().light, 4);
+    SimSetLight(60);
+    PosixClockAdvance(20000);
+    Status(0);
+    EXPECT_EQ(Camera().light, 60);
+}
+
 TEST_F(SimScenarioFile, ABadScenarioChangesNothing) {
     Scenario("firmware 1.2\n");
     EXPECT_EQ(SimSetScenario("firmware 1.2\nlinkversion -3\n"), 0);

@@ -18,6 +18,7 @@ fi
 
 build=${TARN2_BUILD:-build}
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # TARN2_SANITIZE=thread (or address,undefined) gives a sanitizer build.
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_SANITIZE="${TARN2_SANITIZE:-}" >/dev/null
 fi
 cmake --build "$build" -j"$(nproc)"

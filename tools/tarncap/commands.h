@@ -13,5 +13,7 @@ struct Options {
 
 int RunProbe(const Options& options);
 int RunGrab(const Options& options);
+int RunCtrl(const Options& options);
+int RunStream(const Options& options);
 
 #endif

@@ -21,6 +21,16 @@ static void Usage(FILE* out) {
             "                     take single frames (DVM_FRAME) and write them as NAME.bmp\n"
             "                     (RGB) or NAME.yuv (raw planes); F is one of\n"
             "                     rgb24 rgb16 rgb8 i420 yv12 yuy2 uyvy yvu9 (default rgb24 176x144)\n"
+            "  ctrl [--list-ctrls] [--get-ctrl NAME,...] [--set-ctrl NAME=VALUE,...]\n"
+            "                     list the camera controls with their ranges and values, read\n"
+            "                     some or set some, through the driver's private control\n"
+            "                     messages; with no option, list them\n"
+            "  stream --frames N | --seconds S [--size WxH] [--format F] [--rate FPS]\n"
+            "         [--buffers N] --out FILE.avi\n"
+            "                     stream frames through the driver's stream engine into an\n"
+            "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
+            "                     4 buffers by default); prints frames delivered, frames\n"
+            "                     skipped and the rate achieved\n"
             "\n"
             "options:\n"
             "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
@@ -76,6 +86,8 @@ int main(int argc, char** argv) {
         return RunProbe(options);
     }
     if (command == "grab") return RunGrab(options);
+    if (command == "ctrl") return RunCtrl(options);
+    if (command == "stream") return RunStream(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }

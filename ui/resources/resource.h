@@ -1,0 +1,92 @@
+// Resource ids of the driver's dialog templates and their controls, shared by
+// tarn2.rc and the dialog code. Only #define lines: the resource compiler and
+// the resource-script reader of the POSIX layer both read this file.
+
+// Dialog templates. The three camera dialogs exist in six languages.
+#define IDD_DRIVER_SETTINGS 101
+#define IDD_TRACE_WINDOW 102
+#define IDD_CAMERA_SETTINGS_ENGLISH 103
+#define IDD_ADVANCED_SETTINGS_ENGLISH 104
+#define IDD_VIDEO_FORMAT_ENGLISH 105
+#define IDD_CAMERA_SETTINGS_FRENCH 106
+#define IDD_ADVANCED_SETTINGS_FRENCH 107
+#define IDD_VIDEO_FORMAT_FRENCH 108
+#define IDD_CAMERA_SETTINGS_GERMAN 109
+#define IDD_ADVANCED_SETTINGS_GERMAN 110
+#define IDD_VIDEO_FORMAT_GERMAN 111
+#define IDD_CAMERA_SETTINGS_SPANISH 112
+#define IDD_ADVANCED_SETTINGS_SPANISH 113
+#define IDD_VIDEO_FORMAT_SPANISH 114
+#define IDD_CAMERA_SETTINGS_ITALIAN 115
+#define IDD_ADVANCED_SETTINGS_ITALIAN 116
+#define IDD_VIDEO_FORMAT_ITALIAN 117
+#define IDD_CAMERA_SETTINGS_PORTUGUESE 118
+#define IDD_ADVANCED_SETTINGS_PORTUGUESE 119
+#define IDD_VIDEO_FORMAT_PORTUGUESE 120
+
+// Controls without an id of their own.
+#define IDC_STATIC -1
+
+// Camera Settings.
+#define IDC_BRIGHTNESS_BAR 1000
+#define IDC_BRIGHTNESS_EDIT 1001
+#define IDC_COLOUR_BAR 1002
+#define IDC_COLOUR_EDIT 1003
+#define IDC_CONTRAST_BAR 1004
+#define IDC_CONTRAST_EDIT 1005
+#define IDC_COLOUR_LABEL 1006
+#define IDC_OPTIMIZE_PREVIEW 1008
+#define IDC_OPTIMIZE_CONFERENCE 1009
+#define IDC_COMPRESSION_BAR 1010
+#define IDC_RESET_DEFAULTS 1014
+#define IDC_ADVANCED 1015
+
+// Advanced Camera Settings.
+#define IDC_LIGHTING_AUTOMATIC 1017
+#define IDC_LIGHTING_NORMAL 1150
+#define IDC_LIGHTING_MEDIUM 1151
+#define IDC_LIGHTING_LOW 1152
+#define IDC_BANDING_ENABLED 1155
+#define IDC_BACKLIT 1157
+#define IDC_PAN_TILT 1158
+#define IDC_PAN_TILT_GROUP 1159
+#define IDC_ZOOM 1160
+#define IDC_FILTER_50HZ 1161
+#define IDC_FILTER_60HZ 1162
+
+// Video Format. IDC_DEPTH_I420 is a depth choice of the dialog procedure
+// that no template holds.
+#define IDC_SIZE_352X288 1050
+#define IDC_SIZE_320X240 1051
+#define IDC_SIZE_176X144 1052
+#define IDC_SIZE_160X120 1053
+#define IDC_SIZE_704X576 1054
+#define IDC_SIZE_640X480 1055
+#define IDC_DEPTH_RGB24 1057
+#define IDC_DEPTH_RGB16 1058
+#define IDC_DEPTH_RGB8 1059
+#define IDC_DEPTH_I420 1060
+#define IDC_CUSTOM_WIDTH 1063
+#define IDC_CUSTOM_HEIGHT 1064
+#define IDC_CIF_LABEL 1066
+#define IDC_SIF_LABEL 1067
+#define IDC_4CIF_LABEL 1068
+#define IDC_VGA_LABEL 1069
+
+// Driver Settings.
+#define IDC_RETRIEVING 1100
+#define IDC_SENSOR_LABEL 1101
+#define IDC_VERSION_LABEL 1102
+#define IDC_BUILD_DATE_LABEL 1103
+#define IDC_PORT_LABEL 1104
+#define IDC_LANGUAGE_LABEL 1105
+#define IDC_VERSION 1107
+#define IDC_SENSOR 1108
+#define IDC_BUILD_DATE 1109
+#define IDC_PORT 1110
+#define IDC_LANGUAGE 1111
+#define IDC_FIRMWARE_LABEL 1113
+#define IDC_FIRMWARE 1114
+
+// Driver Message Trace window.
+#define IDC_TRACE_LIST 1200
