@@ -58,6 +58,9 @@ int CloseCameraState(CameraState* state);
 // Reads the status; a latched error is traced under the label (the name of
 // the operation that ran last) and cleared in the camera. 0 or -1.
 int CheckCameraStatus(CameraState* state, const char* label);
+// The trace line of a latched error under the operation's label (with
+// tracing on), noting a camera that is not in high power.
+void TraceCameraError(const char* label, BYTE fatalError, BYTE cmdError, BYTE systemState);
 
 // Target POWER_LOW, POWER_HIGH or POWER_SUSPENDED. 0 whenever the power
 // command reached the camera, -1 otherwise or when already there.

@@ -89,17 +89,12 @@ int camSetColPar(CameraState* state, DWORD brightness, DWORD contrast, DWORD col
     BYTE wanted = state->contrast;
     BYTE limit = state->firmwareVersion == FIRMWARE_1_2 ? 28 : 12;
     BYTE base = state->firmwareVersion == FIRMWARE_1_2 ? 14 : 12;
-    int result = -1;
-    if (wanted > limit) {
-        if (!ZELT_SetColPar(state->link, state->brightness, (BYTE)(wanted - limit), state->colour)) return -1;
-        result = CheckCameraStatus(state, "camSetColPar");
-    } else {
-        // The parameter covers only the upper range; below it the processor's
-        // register 20 sets the contrast.
-        if (!ZELT_SetColPar(state->link, state->brightness, 0, state->colour)) return -1;
-        result = CheckCameraStatus(state, "camSetColPar");
-        ZELT_WriteReg(state->link, 20, 0, (BYTE)(base - (wanted + 4) / 8));
-    }
+    // The parameter covers only the upper part of the range; below it the
+    // processor's register 20 sets the contrast.
+    BYTE sent = wanted > limit ? (BYTE)(wanted - limit) : 0;
+    if (!ZELT_SetColPar(state->link, state->brightness, sent, state->colour)) return -1;
+    int result = CheckCameraStatus(state, "camSetColPar");
+    if (wanted <= limit) ZELT_WriteReg(state->link, 20, 0, (BYTE)(base - (wanted + 4) / 8));
     // The flicker allowance depends on the brightness.
     state->flickerAllow = FlickerAllowance(state->brightness, state->flickExp, state->flickMax);
     if (state->flickerState == 2 && camSetFlicker(state, 1, 0) != 0) result = -1;

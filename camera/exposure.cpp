@@ -299,7 +299,7 @@ void ChangeStep(CameraState* state, DWORD step, WORD x, bool darker, BYTE gain) 
     WORD maxGrid = state->firmwareVersion > FIRMWARE_1_2 ? 302 : 255;
     if (camSetFrameRate(state, step, 1) != 0) return;
     if (!flicker) {
-        // Very little light: the camera's own balance drifts, so it is set.
+        // At the slowest rate the light is too poor for the automatic balance.
         if (darker && step == 5) camSetColBal(state, 1, 30, 30, 200);
         WORD c = x;
         if (state->firmwareVersion <= FIRMWARE_1_2 && c > 255) c = 255;

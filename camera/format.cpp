@@ -1,7 +1,6 @@
 // Sending the staged format, window and compression settings, and the
 // compression presets and per-frame target adaptation.
-#include "../trace/trace.h"
-#include "commands.h"
+#include "camera.h"
 #include "viewport.h"
 
 int CheckViewportStatus(Viewport* viewport, const char* label) {
@@ -12,9 +11,7 @@ int CheckViewportStatus(Viewport* viewport, const char* label) {
     ZELT_GetCameraStatus(viewport->link, &systemState, NULL, NULL, &fatalError, &cmdError, NULL, NULL, NULL);
     if (systemState == 3 && fatalError == 0 && cmdError == 0) return 1;
     viewport->failed = 1;
-    if (DriverOptions & OPT_TRACE_ON)
-        trace(TRACE_MESSAGE, "Error in %s, FatalError = 0x%02x, CmdError = 0x%02x%s", label ? label : "",
-              (int)fatalError, (int)cmdError, systemState == 3 ? "" : " ** NOT IN HI POWER **");
+    TraceCameraError(label, fatalError, cmdError, systemState);
     if (cmdError) ZELT_ModifyCameraStatus(viewport->link, STATUS_CMD_ERROR, (BYTE)~cmdError, 0);
     return 0;
 }

@@ -38,6 +38,12 @@ WORD GetFirmwareVersion(CameraState* state) {
     return state ? state->firmwareVersion : 0;
 }
 
+void TraceCameraError(const char* label, BYTE fatalError, BYTE cmdError, BYTE systemState) {
+    if (TraceOn())
+        trace(TRACE_MESSAGE, "Error in %s, FatalError = 0x%02x, CmdError = 0x%02x%s", label ? label : "",
+              (int)fatalError, (int)cmdError, systemState == 3 ? "" : " ** NOT IN HI POWER **");
+}
+
 int CheckCameraStatus(CameraState* state, const char* label) {
     if (!label) label = "";
     BYTE systemState = 0;
@@ -49,9 +55,7 @@ int CheckCameraStatus(CameraState* state, const char* label) {
         return -1;
     }
     if (fatalError == 0 && cmdError == 0) return 0;
-    if (TraceOn())
-        trace(TRACE_MESSAGE, "Error in %s, FatalError = 0x%02x, CmdError = 0x%02x%s", label, (int)fatalError,
-              (int)cmdError, systemState == 3 ? "" : " ** NOT IN HI POWER **");
+    TraceCameraError(label, fatalError, cmdError, systemState);
     // Clear exactly the bits that were seen, so an error latched since the
     // read is not lost.
     if (cmdError) ZELT_ModifyCameraStatus(link, STATUS_CMD_ERROR, (BYTE)~cmdError, 0);

@@ -3,6 +3,7 @@
 // output format. Colours are ITU-R BT.601 limited range (Y 16 to 235, U and
 // V 16 to 240 around 128); RGB rows are bottom-up as in a DIB, YUV formats
 // top-down. Everything works on the stack and in the caller's buffers.
+#include <stddef.h>
 #include <string.h>
 
 #include "decoder.h"
@@ -61,9 +62,9 @@ typedef struct LineReader {
     int failed;
 } LineReader;
 
-static inline void SplitPairs(const uint8_t* pairs, uint32_t count, uint8_t* y, uint8_t* u, uint8_t* v, int y0, int cu,
-                              int y1, int cv) {
-    for (uint32_t i = 0; i < count; i++) {
+static inline void SplitPairs(const uint8_t* __restrict pairs, uint32_t count, uint8_t* __restrict y,
+                              uint8_t* __restrict u, uint8_t* __restrict v, int y0, int cu, int y1, int cv) {
+    for (size_t i = 0; i < count; i++) {
         const uint8_t* p = pairs + 4 * i;
         y[2 * i] = p[y0];
         u[i] = p[cu];
@@ -107,7 +108,7 @@ static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
             uint32_t n = token - FRAME_REPEAT_BASE + 1;
             if (done == 0 || n > count - done) return 0;
             uint8_t* last = pairs + 4 * (done - 1);
-            for (uint32_t i = 0; i < n; i++) memcpy(pairs + 4 * (done + i), last, 4);
+            for (size_t i = 0; i < n; i++) memcpy(pairs + 4 * (done + i), last, 4);
             done += n;
         }
     }
@@ -137,53 +138,76 @@ static inline uint8_t Clamp(int value) {
     return (uint8_t)(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-// BT.601 limited range to full-range RGB, 8 fractional bits.
-static inline void YuvToRgb(int y, int u, int v, uint8_t* r, uint8_t* g, uint8_t* b) {
-    int c = 298 * (y - 16) + 128, d = u - 128, e = v - 128;
-    *r = Clamp((c + 409 * e) >> 8);
-    *g = Clamp((c - 100 * d - 208 * e) >> 8);
-    *b = Clamp((c + 516 * d) >> 8);
-}
+// BT.601 limited range to full-range RGB, 8 fractional bits:
+//   R = (298 (Y - 16) + 409 (V - 128) + 128) >> 8
+//   G = (298 (Y - 16) - 100 (U - 128) - 208 (V - 128) + 128) >> 8
+//   B = (298 (Y - 16) + 516 (U - 128) + 128) >> 8
+// A row is done in two plain passes that the compiler can vectorise: the
+// colour terms of each pixel pair spread to both pixels, then one
+// expression per channel and pixel.
+typedef struct RgbRow {
+    int16_t luma[FRAME_MAX_WIDTH];
+    int32_t red[FRAME_MAX_WIDTH], green[FRAME_MAX_WIDTH], blue[FRAME_MAX_WIDTH];
+    uint8_t r[FRAME_MAX_WIDTH], g[FRAME_MAX_WIDTH], b[FRAME_MAX_WIDTH];
+} RgbRow;
 
-static void RowRgb24(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
-        uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        out[3 * x] = b;
-        out[3 * x + 1] = g;
-        out[3 * x + 2] = r;
+static void ConvertRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
+                       uint32_t width, RgbRow* __restrict row) {
+    for (size_t i = 0; i < width / 2; i++) {
+        int cu = u[i] - 128, cv = v[i] - 128;
+        int red = 409 * cv + 128, green = -100 * cu - 208 * cv + 128, blue = 516 * cu + 128;
+        row->red[2 * i] = red;
+        row->red[2 * i + 1] = red;
+        row->green[2 * i] = green;
+        row->green[2 * i + 1] = green;
+        row->blue[2 * i] = blue;
+        row->blue[2 * i + 1] = blue;
+        row->luma[2 * i] = (int16_t)(y[2 * i] - 16);
+        row->luma[2 * i + 1] = (int16_t)(y[2 * i + 1] - 16);
+    }
+    for (size_t x = 0; x < width; x++) {
+        int c = 298 * row->luma[x];
+        row->r[x] = Clamp((c + row->red[x]) >> 8);
+        row->g[x] = Clamp((c + row->green[x]) >> 8);
+        row->b[x] = Clamp((c + row->blue[x]) >> 8);
     }
 }
 
-static void RowRgb16(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
-        uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        uint32_t pixel = ((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3);
+static void RowRgb24(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
+    for (size_t x = 0; x < width; x++) {
+        out[3 * x] = row->b[x];
+        out[3 * x + 1] = row->g[x];
+        out[3 * x + 2] = row->r[x];
+    }
+}
+
+static void RowRgb16(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
+    for (size_t x = 0; x < width; x++) {
+        uint32_t pixel =
+            ((uint32_t)(row->r[x] >> 3) << 10) | ((uint32_t)(row->g[x] >> 3) << 5) | (uint32_t)(row->b[x] >> 3);
         out[2 * x] = (uint8_t)pixel;
         out[2 * x + 1] = (uint8_t)(pixel >> 8);
     }
 }
 
-static void RowRgb8(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out) {
-    for (uint32_t x = 0; x < width; x++) {
-        uint8_t r, g, b;
-        YuvToRgb(y[x], u[x / 2], v[x / 2], &r, &g, &b);
-        out[x] = paletteIndex[((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3)];
-    }
+static void RowRgb8(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
+    for (size_t x = 0; x < width; x++)
+        out[x] = paletteIndex[((uint32_t)(row->r[x] >> 3) << 10) | ((uint32_t)(row->g[x] >> 3) << 5) |
+                              (uint32_t)(row->b[x] >> 3)];
 }
 
-static void RowPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint32_t width, uint8_t* out, int yFirst) {
+static void RowPacked(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
+                      uint32_t width, uint8_t* __restrict out, int yFirst) {
     uint32_t pairs = width / 2;
     if (yFirst) {
-        for (uint32_t i = 0; i < pairs; i++) {
+        for (size_t i = 0; i < pairs; i++) {
             out[4 * i] = y[2 * i];
             out[4 * i + 1] = u[i];
             out[4 * i + 2] = y[2 * i + 1];
             out[4 * i + 3] = v[i];
         }
     } else {
-        for (uint32_t i = 0; i < pairs; i++) {
+        for (size_t i = 0; i < pairs; i++) {
             out[4 * i] = u[i];
             out[4 * i + 1] = y[2 * i];
             out[4 * i + 2] = v[i];
@@ -193,13 +217,14 @@ static void RowPacked(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint
 }
 
 // Colour of two 4:2:2 lines averaged into one 4:2:0 line.
-static void AverageTwo(const uint8_t* a, const uint8_t* b, uint32_t count, uint8_t* out) {
-    for (uint32_t i = 0; i < count; i++) out[i] = (uint8_t)((a[i] + b[i] + 1) >> 1);
+static void AverageTwo(const uint8_t* __restrict a, const uint8_t* __restrict b, uint32_t count,
+                       uint8_t* __restrict out) {
+    for (size_t i = 0; i < count; i++) out[i] = (uint8_t)((a[i] + b[i] + 1) >> 1);
 }
 
 // Colour of four 4:2:2 lines averaged into one line of 4 x 4 blocks.
 static void AverageBlock(const uint8_t* const* rows, uint32_t count, uint8_t* out) {
-    for (uint32_t i = 0; i < count; i++) {
+    for (size_t i = 0; i < count; i++) {
         uint32_t sum = 4;
         for (int k = 0; k < 4; k++) sum += (uint32_t)rows[k][2 * i] + rows[k][2 * i + 1];
         out[i] = (uint8_t)(sum >> 3);
@@ -213,17 +238,20 @@ static int LinesPerGroup(int kind) {
 }
 
 static void WriteGroup(int kind, uint32_t line, uint8_t* const* y, uint8_t* const* u, uint8_t* const* v, uint32_t width,
-                       uint32_t height, uint8_t* target) {
+                       uint32_t height, RgbRow* rgb, uint8_t* target) {
     uint32_t area = width * height;
     switch (kind) {
         case OUT_RGB24:
-            RowRgb24(y[0], u[0], v[0], width, target + (height - 1 - line) * RgbStride(width, 24));
+            ConvertRow(y[0], u[0], v[0], width, rgb);
+            RowRgb24(rgb, width, target + (height - 1 - line) * RgbStride(width, 24));
             break;
         case OUT_RGB16:
-            RowRgb16(y[0], u[0], v[0], width, target + (height - 1 - line) * RgbStride(width, 16));
+            ConvertRow(y[0], u[0], v[0], width, rgb);
+            RowRgb16(rgb, width, target + (height - 1 - line) * RgbStride(width, 16));
             break;
         case OUT_RGB8:
-            RowRgb8(y[0], u[0], v[0], width, target + (height - 1 - line) * RgbStride(width, 8));
+            ConvertRow(y[0], u[0], v[0], width, rgb);
+            RowRgb8(rgb, width, target + (height - 1 - line) * RgbStride(width, 8));
             break;
         case OUT_YUY2:
         case OUT_UYVY:
@@ -259,6 +287,7 @@ uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
     uint8_t* y[4] = {yRows[0], yRows[1], yRows[2], yRows[3]};
     uint8_t* u[4] = {uRows[0], uRows[1], uRows[2], uRows[3]};
     uint8_t* v[4] = {vRows[0], vRows[1], vRows[2], vRows[3]};
+    RgbRow rgb;
     LineReader reader = {info, 0, 0};
     int decimated = (info->flags & FRAME_FLAG_DECIMATED) != 0;
     uint32_t group = (uint32_t)LinesPerGroup(kind);
@@ -277,7 +306,7 @@ uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
             v[k] = vRows[k];
             ReadLine(&reader, y[k], u[k], v[k]);
         }
-        WriteGroup(kind, line, y, u, v, info->width, info->height, target);
+        WriteGroup(kind, line, y, u, v, info->width, info->height, &rgb, target);
     }
     return reader.failed ? 1 : 0;
 }

@@ -158,8 +158,8 @@ static BOOL WindowMessage(BOOL read, DWORD* data) {
     window.top = (LONG)(DataByte(*data, 0) >> 1) * 4;
     window.right = (LONG)DataByte(*data, 3) * 4;
     window.bottom = (LONG)(DataByte(*data, 1) >> 1) * 4;
-    // The window must be a real rectangle on the sensor; anything else would
-    // have the camera send lines the decoder cannot place.
+    // Only a real rectangle on the full sensor is a window the camera can
+    // cut out; an empty, turned-round or oversized one is refused here.
     if (window.left >= window.right || window.top >= window.bottom || window.right > SENSOR_WIDTH ||
         window.bottom > SENSOR_HEIGHT)
         return FALSE;

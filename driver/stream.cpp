@@ -28,6 +28,8 @@ static std::atomic<VIDEOHDR*> queueHead(NULL);
 static VIDEOHDR* queueTail = NULL;
 static std::atomic<DWORD> skippedFrames(0);
 static std::atomic<DWORD> lastGrabTime(0);
+// Whether this stream has begun a grab, so that lastGrabTime is its own.
+static std::atomic<bool> grabbed(false);
 static WORD savedFrameRateTarget = 0;
 static DWORD streamPosition = 0;
 static HANDLE streamMutex = NULL;
@@ -35,17 +37,15 @@ static DWORD addBufferCalls = 0;
 static DWORD prepareCalls = 0;
 static DWORD unprepareCalls = 0;
 
-// The timer generation the pending timer belongs to, whether a tick is
-// running, and whether it runs on this thread (a host that answers a
-// callback with a stream message calls back in from inside the tick).
+// The timer generation the pending timer belongs to, how many ticks are
+// running (a stale one may fire beside the live one where timers fire on
+// more than one thread), and whether this thread is inside a tick (a host
+// that answers a callback with a stream message calls back in from there).
 static std::atomic<DWORD> timerGeneration(0);
-static std::atomic<bool> tickRunning(false);
+static std::atomic<int> ticksRunning(0);
 static thread_local bool inTick = false;
 
 static const WORD kMinimumDelay = 4;
-// A tick takes one frame at most, and the grabber bounds its own waits;
-// STOP waits this long for it before it goes on regardless.
-static const DWORD kTickWaitMs = 20000;
 
 static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR generation, DWORD_PTR dw1, DWORD_PTR dw2);
 
@@ -97,11 +97,11 @@ static void StopTimer(void) {
     timerGeneration++;
     UINT id = timerId.exchange(0);
     if (id) timeKillEvent(id);
-    if (!inTick) {
-        DWORD start = timeGetTime();
-        while (tickRunning && timeGetTime() - start < kTickWaitMs) Sleep(1);
-        if (tickRunning) trace(TRACE_MESSAGE, "stream: the frame timer did not finish");
-    }
+    // The tick ends by itself: it takes one frame at most, and the grabber
+    // bounds each of its waits. A limit of our own would let the caller
+    // hand back a buffer that the tick is still filling.
+    if (!inTick)
+        while (ticksRunning > 0) Sleep(1);
     // A tick that armed its successor just before it saw the new generation
     // takes it back itself; this catches one it stored after the exchange.
     id = timerId.exchange(0);
@@ -119,8 +119,13 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     // The interval divides below; a camera never reports 0, but a 0 here
     // would stop the driver, so it reads as the fastest step.
     cameraFrameInterval = interval ? interval : 33;
-    WORD requested = (WORD)(parms->dwMicroSecPerFrame / 1000);
+    // Periods beyond the 16-bit millisecond range read as its longest, not
+    // as what is left after the top bits go.
+    DWORD milliseconds = parms->dwMicroSecPerFrame / 1000;
+    WORD requested = (WORD)(milliseconds > 0xFFFF ? 0xFFFF : milliseconds);
     WORD multiple = requested > cameraFrameInterval ? (WORD)(requested / cameraFrameInterval) : 1;
+    // The camera skips at most 255 frames between two it keeps.
+    if (multiple > 256) multiple = 256;
     WORD period = (WORD)(multiple * cameraFrameInterval);
     SetFrameRateTarget((WORD)(1000 / period));
     initParams = *parms;
@@ -128,6 +133,7 @@ static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     queueTail = NULL;
     streamPosition = 0;
     skippedFrames = 0;
+    grabbed = false;
     streamRunning = FALSE;
     streamInitialised = TRUE;
     timerId = 0;
@@ -177,8 +183,12 @@ static DWORD StreamFini(void) {
 
 // The target period follows how fast the host gives buffers back: longer
 // when one comes more than a period after the last grab began, shorter when
-// it comes within half a period.
+// it comes within half a period. Until the stream's first grab there is
+// nothing to measure from: the buffers a host queues before it starts would
+// each stretch the period by a quarter, measured from the last stream's
+// grab, and the stream would begin at a fraction of its rate.
 static void AdaptPeriod(void) {
+    if (!grabbed) return;
     DWORD sinceGrab = timeGetTime() - lastGrabTime;
     WORD period = framePeriod;
     if (sinceGrab > period) {
@@ -294,19 +304,23 @@ static WORD TakeFrame(void) {
     }
     DWORD t0 = timeGetTime();
     lastGrabTime = t0;
+    grabbed = true;
     DWORD result = CaptureSingleFrame(head, 1);
     DWORD t1 = timeGetTime();
     if (result == DV_ERR_SYNC) return kMinimumDelay;
-    if (result == DV_ERR_OK) Notify(MM_DRVM_DATA, (DWORD_PTR)Dequeue());
+    if (result == DV_ERR_OK) {
+        VIDEOHDR* filled = Dequeue();
+        if (filled) Notify(MM_DRVM_DATA, (DWORD_PTR)filled);
+    }
     return NextDelay(t0, t1);
 }
 
 static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR generation, DWORD_PTR dw1, DWORD_PTR dw2) {
     // Marked running before the generation is read: a STOP that ends the
     // generation after this point waits for the tick to finish.
-    tickRunning = true;
+    ticksRunning++;
     if (generation != timerGeneration) {
-        tickRunning = false;
+        ticksRunning--;
         return;
     }
     inTick = true;
@@ -325,7 +339,7 @@ static void CALLBACK FrameTimerCallback(UINT id, UINT msg, DWORD_PTR generation,
         }
     }
     inTick = false;
-    tickRunning = false;
+    ticksRunning--;
 }
 
 DWORD StreamMessage(DriverInstance* instance, UINT msg, LPARAM lParam1, LPARAM lParam2) {

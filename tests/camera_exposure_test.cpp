@@ -355,11 +355,4 @@ TEST_F(LightOverTime, DuskAndDawnStepDownToTheSlowestRateAndBack) {
     EXPECT_EQ(StepsOver(40000), (std::vector<DWORD>{1, 5, 1}));
 }
 
-TEST_F(LightOverTime, DimAndBackStepsToHalfRateAndBack) {
-    Scenario("lightprofile dim-and-back\n");
-    BringUp();
-    Automatic();
-    EXPECT_EQ(StepsOver(40000), (std::vector<DWORD>{1, 3, 1}));
-}
-
 }  // namespace

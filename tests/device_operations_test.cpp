@@ -1,5 +1,6 @@
 // The device operations on the selected device: what they record, what they
 // stage for the camera, and how they fail without a device.
+#include "camera_host.h"
 #include "device_support.h"
 
 class DeviceOperations : public SelectedCamera {};
@@ -112,22 +113,6 @@ TEST_F(DeviceOperations, TheFramePeriodFollowsTheStepAndIsNeverZero) {
     EXPECT_EQ(GetFrameRate(nullptr, nullptr, nullptr), TRUE);
 }
 
-TEST_F(DeviceOperations, LightingSettingsAreRecorded) {
-    EXPECT_EQ(SetBanding(1), TRUE);
-    EXPECT_EQ(GetBanding(), 1u);
-    EXPECT_EQ(SetMainsFrequency(1), TRUE);
-    DWORD mains = 9;
-    EXPECT_EQ(GetMainsFrequency(&mains), TRUE);
-    EXPECT_EQ(mains, 1u);
-    EXPECT_EQ(state->mainsFrequency, 1u);
-    EXPECT_EQ(SetBacklight(1), TRUE);
-    EXPECT_EQ(GetBacklight(), 1u);
-    EXPECT_EQ(SetBacklight(0), TRUE);
-    EXPECT_EQ(GetBacklight(), 0u);
-    EXPECT_EQ(SetBanding(0), TRUE);
-    EXPECT_EQ(GetBanding(), 0u);
-}
-
 TEST_F(DeviceOperations, DecimationIsStagedInTheViewport) {
     viewport->dirty = 0;
     EXPECT_EQ(SetDecimationFlag(1), 1);
@@ -212,4 +197,84 @@ TEST_F(DeviceOperations, WithoutADeviceEveryOperationFailsAndTouchesNothing) {
     EXPECT_EQ(state->portWatch, 0u);
     EXPECT_EQ(device->compressionMode, 0);
     EXPECT_EQ(device->bandingFilter, 0u);
+}
+
+// The same operations on the device that a channel open brought up, on the
+// simulated camera in virtual time.
+class DeviceOnTheCamera : public CameraHost {
+protected:
+    void SetUp() override {
+        CameraHost::SetUp();
+        OpenCamera();
+    }
+    void TearDown() override {
+        SimSetVanished(0);
+        CameraHost::TearDown();
+    }
+};
+
+TEST_F(DeviceOnTheCamera, SettingsReachTheCamera) {
+    // The load left automatic frame rate on: the first call changes only
+    // the flag, the second the step.
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    DWORD step = 0, automatic = 1;
+    WORD period = 0;
+    GetFrameRate(&step, &automatic, &period);
+    EXPECT_EQ(step, 1u);
+    EXPECT_EQ(automatic, 0u);
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    GetFrameRate(&step, &automatic, &period);
+    EXPECT_EQ(step, 3u);
+    EXPECT_EQ(period, 66);
+    EXPECT_EQ(Camera().divisorExponent, 1);
+    EXPECT_EQ(Camera().baseRate, 1);
+
+    EXPECT_EQ(SetMainsFrequency(0), TRUE);
+    EXPECT_EQ(SetBanding(1), TRUE);
+    EXPECT_EQ(Camera().flickerMode, 1);
+    EXPECT_EQ(Camera().flickerPeriod, 46) << "15 frames/s on 50 Hz mains";
+    EXPECT_EQ(SetBanding(0), TRUE);
+    EXPECT_EQ(Camera().flickerMode, 0);
+
+    EXPECT_EQ(SetColourParams(60, 50, 40), 0);
+    EXPECT_EQ(Camera().brightness, 60);
+    EXPECT_EQ(Camera().colour, 40);
+    DWORD b = 0, c = 0, col = 0;
+    EXPECT_EQ(GetColourParams(&b, &c, &col), 0);
+    EXPECT_EQ(b, 60u);
+    EXPECT_EQ(c, 50u);
+    EXPECT_EQ(col, 40u);
+
+    BYTE weight = Camera().centreWeight;
+    EXPECT_EQ(SetBacklight(weight == 1 ? 0 : 1), TRUE);
+    EXPECT_NE(Camera().centreWeight, weight);
+}
+
+TEST_F(DeviceOnTheCamera, CompressionIsStagedUntilTheNextFrame) {
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    BYTE before = Camera().compMode;
+    ASSERT_EQ(SetCompressionSettings(2, 0, 50, 50, 100), TRUE);
+    EXPECT_EQ(Camera().compMode, before);
+    // A change of mode resynchronises: one frame goes uncompressed first.
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    EXPECT_EQ(Camera().compMode, 2);
+    EXPECT_EQ(Camera().yThreshold, 0);
+    ASSERT_EQ(SetCompressionSettings(0, 0, 50, 50, 100), TRUE);
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    EXPECT_EQ(Camera().compMode, 0);
+}
+
+TEST_F(DeviceOnTheCamera, ACameraThatStopsAnsweringKeepsTheRecordedSettings) {
+    EXPECT_EQ(SetBacklight(1), TRUE);
+    SimSetVanished(1);
+    EXPECT_EQ(SetBacklight(0), FALSE);
+    EXPECT_EQ(GetBacklight(), 1u);
+    EXPECT_EQ(SetColourParams(10, 10, 10), -1);
+    EXPECT_EQ(SetFrameRate(5, 0), TRUE) << "a change of the flag alone sends nothing";
+    EXPECT_EQ(SetFrameRate(5, 0), FALSE);
+    DWORD step = 0;
+    GetFrameRate(&step, nullptr, nullptr);
+    EXPECT_EQ(step, 1u);
+    SimSetVanished(0);
 }

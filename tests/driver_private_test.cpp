@@ -1,5 +1,6 @@
 // Private control messages tunnelled through DVM_FORMAT SET, with the
 // read-back fetched by the next GET of the current format.
+#include "camera_host.h"
 #include "device_support.h"
 #include "driver/driver.h"
 #include "trace/trace.h"
@@ -91,24 +92,6 @@ TEST_F(PrivateMessages, UnknownNumbersAndWrongDirectionsFailWithoutAnAnswer) {
     EXPECT_EQ(memcmp(&before, &currentFormat, sizeof before), 0) << "a private message is no format";
 }
 
-TEST_F(PrivateMessages, MalformedParameterBlocksAreRefusedUnread) {
-    BITMAPINFOHEADER header;
-    memset(&header, 0, sizeof header);
-    header.biXPelsPerMeter = kRead | 0x21;
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, &header, 39), static_cast<DWORD>(DV_ERR_SIZEFIELD));
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, nullptr), static_cast<DWORD>(DV_ERR_PARAM1));
-    EXPECT_EQ(FormatMessageHandler(nullptr, DVM_FORMAT, VIDEO_CONFIGURE_SET, 0), static_cast<DWORD>(DV_ERR_PARAM2));
-    EXPECT_EQ(privateReadPending, FALSE);
-}
-
-TEST_F(PrivateMessages, ColourParametersReadWhatTheDeviceReports) {
-    Write(0x40, Bytes(60, 50, 40, 0));
-    DWORD b = 0, c = 0, col = 0, data = 0;
-    GetColourParams(&b, &c, &col);
-    ASSERT_TRUE(Read(0x40, &data, 0x77000000));
-    EXPECT_EQ(data, Bytes(b & 0xFF, c & 0xFF, col & 0xFF, 0x77));
-}
-
 TEST_F(PrivateMessages, CompressionSettingsRoundTripAndNonsenseIsRefused) {
     Write(0x41, Bytes(0x11, 70, 30, 60));
     EXPECT_EQ(device->compressionMode, 1);
@@ -180,17 +163,6 @@ TEST_F(PrivateMessages, TheWindowGoesInQuarterPixelsWithThePanTiltBit) {
     EXPECT_EQ(window.bottom, 288);
 }
 
-TEST_F(PrivateMessages, ThePortEventIsReportedOnce) {
-    Write(0x70, Bytes(1, 0, 0, 0));
-    EXPECT_EQ(state->portWatch, 1u);
-    state->portEvent = 1;
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0101u);
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0001u);
-}
-
 TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {
     grabber->fastPort = 1;
     grabber->pipelining = 1;
@@ -206,6 +178,117 @@ TEST_F(PrivateMessages, WithoutADeviceEveryMessageFails) {
     for (DWORD number : {0x21u, 0x24u, 0x40u, 0x41u, 0x50u, 0x51u, 0x52u, 0x70u}) EXPECT_FALSE(Read(number, &data));
     Write(0x70, 1);
     EXPECT_EQ(state->portWatch, 0u);
+}
+
+// The same messages through DriverProc on an opened channel, acting on the
+// simulated camera.
+class PrivateMessagesOnTheCamera : public CameraHost {
+protected:
+    void SetUp() override {
+        CameraHost::SetUp();
+        OpenCamera();
+    }
+    // The parameter bytes of the SetFlicker commands sent since `from`.
+    static std::vector<int> FlickerCommands(int from) {
+        std::vector<int> sent;
+        SimCommandRecord record;
+        for (int i = from; SimGetCommand(i, &record); i++)
+            if (record.module == ZELT_GROUP_PROCESSOR && record.command == 10)
+                sent.push_back(record.parameters[0] << 8 | record.parameters[1]);
+        return sent;
+    }
+};
+
+TEST_F(PrivateMessagesOnTheCamera, LightingSwitchesBandingOffWhileTheMainsFrequencyChanges) {
+    EXPECT_EQ(Camera().flickerPeriod, 76) << "the load: 60 Hz, banding on";
+    int from = SimCommandCount();
+    Write(0x51, Bytes(0, 0, 1, 0));
+    // Off with the old period, then on with the period for 50 Hz.
+    EXPECT_EQ(FlickerCommands(from), (std::vector<int>{0x004C, 0x015C}));
+    EXPECT_EQ(Camera().flickerMode, 1);
+    EXPECT_EQ(Camera().flickerPeriod, 92);
+    DWORD data = 0;
+    ASSERT_TRUE(Read(0x51, &data));
+    EXPECT_EQ(data, Bytes(2, 0, 1, 0));
+}
+
+TEST_F(PrivateMessagesOnTheCamera, ColourAndFrameRateReachTheCamera) {
+    Write(0x40, Bytes(80, 20, 30, 0));
+    EXPECT_EQ(Camera().brightness, 80);
+    EXPECT_EQ(Camera().colour, 30);
+    DWORD data = 0;
+    ASSERT_TRUE(Read(0x40, &data));
+    EXPECT_EQ(data & 0xFFFFFF, Bytes(80, 20, 30, 0));
+
+    Write(0x50, Bytes(3, 0, 0, 0));
+    Write(0x50, Bytes(3, 0, 0, 0));
+    EXPECT_EQ(Camera().divisorExponent, 1);
+    ASSERT_TRUE(Read(0x50, &data));
+    EXPECT_EQ(data & 0xFFFF, Bytes(3, 0, 0, 0));
+    Write(0x50, Bytes(9, 0, 0, 0));
+    EXPECT_FALSE(Read(0x25, &data));
+    EXPECT_EQ(Camera().divisorExponent, 1);
+}
+
+TEST_F(PrivateMessagesOnTheCamera, AWindowOfTheSameSizeMovesThePictureOnTheSensor) {
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    // 176 x 144 at (16, 32) on the full sensor, pan/tilt on.
+    Write(0x52, Bytes(0x10, 0x59, 0x04, 0x30));
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    SimCamera camera = Camera();
+    EXPECT_EQ(camera.videoSize, 1);
+    EXPECT_EQ(camera.colStart8, 2);
+    EXPECT_EQ(camera.colEnd8, 24);
+    EXPECT_EQ(camera.rowStart4, 8);
+    EXPECT_EQ(camera.rowEnd4, 44);
+    DWORD data = 0;
+    ASSERT_TRUE(Read(0x52, &data));
+    EXPECT_EQ(data, Bytes(0x11, 0x59, 0x04, 0x30));
+}
+
+TEST_F(PrivateMessagesOnTheCamera, AButtonPressIsReportedOnceWhileWatched) {
+    Write(0x70, Bytes(1, 0, 0, 0));
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    SimPressButton();
+    ASSERT_EQ(Frame(), DV_ERR_OK);
+    DWORD data = 0;
+    ASSERT_TRUE(Read(0x70, &data));
+    EXPECT_EQ(data & 0xFFFF, 0x0101u);
+    ASSERT_TRUE(Read(0x70, &data));
+    EXPECT_EQ(data & 0xFFFF, 0x0001u);
+}
+
+TEST_F(PrivateMessagesOnTheCamera, PortDetailsCarryTheDriverOptions) {
+    CloseCamera();
+    WriteRegDword("DisableIRQ", 1);
+    WriteRegDword("DebugLevel", 0x04);
+    OpenCamera();
+    DWORD data = 0;
+    ASSERT_TRUE(Read(0x24, &data));
+    EXPECT_EQ(data, Bytes(1, 0x57, 0x84, 0x00));
+    ASSERT_TRUE(Read(0x21, &data));
+    EXPECT_EQ(data & 0xFFFF, 0x0301u);
+}
+
+TEST_F(PrivateMessagesOnTheCamera, MalformedRequestsAreRefusedAndOnlyVideoInCarriesThem) {
+    BITMAPINFOHEADER header;
+    memset(&header, 0, sizeof header);
+    header.biXPelsPerMeter = 0x23680040;
+    header.biYPelsPerMeter = static_cast<LONG>(Bytes(90, 90, 90, 0));
+    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, &header, 39), static_cast<DWORD>(DV_ERR_SIZEFIELD));
+    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET | VIDEO_CONFIGURE_CURRENT, &header), 17u);
+    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, nullptr), static_cast<DWORD>(DV_ERR_PARAM1));
+    EXPECT_EQ(Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_SET, 0), DV_ERR_PARAM2);
+    DWORD_PTR external = Open(VIDEO_EXTERNALIN);
+    ASSERT_GT(external, 1u);
+    VIDEOCONFIGPARMS parms;
+    memset(&parms, 0, sizeof parms);
+    parms.lpData1 = &header;
+    parms.dwSize1 = sizeof header;
+    EXPECT_EQ(Send(external, DVM_FORMAT, VIDEO_CONFIGURE_SET, reinterpret_cast<LPARAM>(&parms)), DV_ERR_NOTSUPPORTED);
+    EXPECT_NE(Camera().brightness, 90) << "none of them reached the camera";
+    Write(0x40, Bytes(90, 90, 90, 0));
+    EXPECT_EQ(Camera().brightness, 90);
 }
 
 }  // namespace

@@ -181,12 +181,4 @@ TEST_F(CameraSettings, TheSaveStoresTheLiveState) {
     EXPECT_EQ(ReadFileText(HomeFile("mbkzelt.ini")), "") << "the INI file is only read";
 }
 
-TEST_F(CameraSettings, TheSaveStoresTheModeInForceAfterAReplacedLoad) {
-    WriteRegDword("Compression", 7);
-    Load();
-    WriteTARNInit(device, "mbkzelt.ini");
-    EXPECT_EQ(Stored("Compression"), 0u);
-    EXPECT_EQ(Stored("Sharpness"), 1u);
-}
-
 }  // namespace

@@ -45,6 +45,7 @@ W32_EXTERN_C int WINAPI lstrcmpA(LPCSTR a, LPCSTR b);
 W32_EXTERN_C int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
 W32_EXTERN_C LPSTR WINAPI CharUpperA(LPSTR s);
 // Like the system's, output is limited to 1024 bytes including the zero.
+W32_EXTERN_C int WINAPI MulDiv(int number, int numerator, int denominator);
 W32_EXTERN_C int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args);
 W32_EXTERN_C int wsprintfA(LPSTR out, LPCSTR format, ...);
 #define lstrlen lstrlenA
@@ -162,6 +163,26 @@ W32_EXTERN_C FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 W32_EXTERN_C HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 
 // File version records of a module.
+typedef struct tagVS_FIXEDFILEINFO {
+    DWORD dwSignature;
+    DWORD dwStrucVersion;
+    DWORD dwFileVersionMS;
+    DWORD dwFileVersionLS;
+    DWORD dwProductVersionMS;
+    DWORD dwProductVersionLS;
+    DWORD dwFileFlagsMask;
+    DWORD dwFileFlags;
+    DWORD dwFileOS;
+    DWORD dwFileType;
+    DWORD dwFileSubtype;
+    DWORD dwFileDateMS;
+    DWORD dwFileDateLS;
+} VS_FIXEDFILEINFO;
+#define VS_FFI_SIGNATURE 0xFEEF04BDL
+#define VS_FFI_STRUCVERSION 0x00010000L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 W32_EXTERN_C DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle);
 W32_EXTERN_C BOOL WINAPI GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data);
 W32_EXTERN_C BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT length);

@@ -1,0 +1,181 @@
+// Decoded pictures of the simulated scene, through the decoder library's
+// entries: every output format at several sizes, raw and compressed, and
+// the doubling.
+#include "decoder_support.h"
+
+namespace {
+
+class DecoderPictures : public ::testing::Test {
+protected:
+    std::vector<BYTE> palette;
+    void SetUp() override {
+        ASSERT_EQ(StartDecoderLibrary(), 1) << "mbkdec32 did not load";
+        WORD size[2] = {0, 0};
+        DecoderGetPalette(size, nullptr);
+        palette.assign(size[0], 0);
+        DecoderGetPalette(size, palette.data());
+    }
+    void TearDown() override { EndDecoderLibrary(); }
+
+    // Decodes the frame as f into a picture just large enough, with a
+    // guard after it that must stay untouched.
+    std::vector<BYTE> Decode(const OutputFormat& f, const std::vector<BYTE>& frame, int width, int height) {
+        LONG size = ImageSizeFor(f.compression == FOURCC_IYUV ? FOURCC_I420 : f.compression, f.bitCount, width, height);
+        std::vector<BYTE> picture(size + 64, 0xEE);
+        DWORD decoder = DecoderOpen(f.compression, f.bitCount);
+        EXPECT_GT(decoder, 1u) << f.name;
+        DWORD state = 0;
+        EXPECT_EQ(DecoderDecode(decoder, frame.data(), picture.data(), (WORD)width, (WORD)height, &state), 0u)
+            << f.name;
+        for (size_t i = size; i < picture.size(); i++)
+            if (picture[i] != 0xEE) {
+                ADD_FAILURE() << f.name << " wrote past its picture of " << size << " bytes";
+                break;
+            }
+        picture.resize(size);
+        return picture;
+    }
+};
+
+struct Size {
+    int width, height;
+};
+
+TEST_F(DecoderPictures, EveryFormatShowsTheSceneAtEverySizeRawAndCompressed) {
+    const Size sizes[] = {{176, 144}, {352, 288}, {320, 240}, {160, 120}, {8, 4}, {24, 36}};
+    for (const Size& s : sizes)
+        for (int compMode : {0, 2}) {
+            SimCamera camera = CameraFor(s.width, s.height, compMode, 0);
+            uint32_t number = 7 + s.width;  // the square somewhere else each time
+            std::vector<BYTE> frame = MakeFrame(camera, number);
+            for (const OutputFormat& f : AllOutputFormats()) {
+                SCOPED_TRACE(std::string(f.name) + " " + std::to_string(s.width) + "x" + std::to_string(s.height) +
+                             (compMode ? " compressed" : " raw"));
+                std::vector<BYTE> picture = Decode(f, frame, s.width, s.height);
+                std::string first;
+                EXPECT_EQ(
+                    ComparePicture(f, picture.data(), camera, number, s.width, s.height, 0, palette.data(), &first), 0)
+                    << first;
+            }
+        }
+}
+
+TEST_F(DecoderPictures, BarsObjectAndCounterAreWhereTheSceneHasThem) {
+    // Checked against the scene's own colours, independent of any formula:
+    // a swapped channel, a flipped picture or a lost square shows here.
+    SimCamera camera = CameraFor(352, 288);
+    const uint32_t number = 0x2A5;
+    std::vector<BYTE> frame = MakeFrame(camera, number);
+    std::vector<BYTE> picture = Decode(AllOutputFormats()[0], frame, 352, 288);
+    for (int bar = 0; bar < 8; bar++) {
+        Colour want = {kSceneBarsRgb[bar][0], kSceneBarsRgb[bar][1], kSceneBarsRgb[bar][2]};
+        Colour got = DibPixel(picture.data(), 24, 352, 288, bar * SCENE_BAR_WIDTH + 22, 20);
+        EXPECT_TRUE(Near(got, want, 3)) << "bar " << bar << ": " << Show(got);
+    }
+    int left = (int)SceneObjectLeft(number);
+    Colour orange = {kSceneObjectRgb[0], kSceneObjectRgb[1], kSceneObjectRgb[2]};
+    Colour inside = DibPixel(picture.data(), 24, 352, 288, left + 24, SCENE_OBJECT_TOP + 24);
+    EXPECT_TRUE(Near(inside, orange, 3)) << Show(inside);
+    Colour beside = DibPixel(picture.data(), 24, 352, 288, (left + 200) % 352, SCENE_OBJECT_TOP + 24);
+    EXPECT_FALSE(Near(beside, orange, 40));
+    EXPECT_EQ(ReadCounter(picture.data(), 352, 288), number);
+    // The next frame: the square has moved by 8 columns, the counter by one.
+    std::vector<BYTE> next = Decode(AllOutputFormats()[0], MakeFrame(camera, number + 1), 352, 288);
+    EXPECT_EQ(ReadCounter(next.data(), 352, 288), number + 1);
+    EXPECT_EQ(SceneObjectLeft(number + 1), SceneObjectLeft(number) + 8);
+    Colour moved = DibPixel(next.data(), 24, 352, 288, left + 48 + 4, SCENE_OBJECT_TOP + 24);
+    EXPECT_TRUE(Near(moved, orange, 3)) << Show(moved);
+}
+
+TEST_F(DecoderPictures, LossyCodingStaysWithinItsThresholds) {
+    const int threshold = 12;
+    SimCamera camera = CameraFor(352, 288, 2, threshold);
+    std::vector<BYTE> lossy = MakeFrame(camera, 3);
+    camera.yThreshold = camera.uvThreshold = 0;
+    std::vector<BYTE> lossless = MakeFrame(camera, 3);
+    EXPECT_LT(lossy.size(), lossless.size());  // the ramp runs longer
+    camera.yThreshold = camera.uvThreshold = threshold;
+    for (const OutputFormat& f : {AllOutputFormats()[0], AllOutputFormats()[6]}) {
+        std::vector<BYTE> picture = Decode(f, lossy, 352, 288);
+        std::string first;
+        EXPECT_EQ(ComparePicture(f, picture.data(), camera, 3, 352, 288, threshold, palette.data(), &first), 0)
+            << f.name << " " << first;
+    }
+}
+
+TEST_F(DecoderPictures, DecimatedFramesShowEachSentLineTwice) {
+    SimCamera camera = CameraFor(352, 288, 2, 0);
+    camera.decimation = 1;
+    std::vector<BYTE> frame = MakeFrame(camera, 40);
+    EXPECT_EQ(frame[FRAME_FLAGS] & FRAME_FLAG_DECIMATED, FRAME_FLAG_DECIMATED);
+    for (const OutputFormat& f : AllOutputFormats()) {
+        std::vector<BYTE> picture = Decode(f, frame, 352, 288);
+        std::string first;
+        EXPECT_EQ(ComparePicture(f, picture.data(), camera, 40, 352, 288, 0, palette.data(), &first), 0)
+            << f.name << " " << first;
+    }
+}
+
+TEST_F(DecoderPictures, EveryByteOrderOfTheCameraDecodesAlike) {
+    SimCamera camera = CameraFor(176, 144);
+    std::vector<BYTE> reference = Decode(AllOutputFormats()[0], MakeFrame(camera, 9), 176, 144);
+    for (uint8_t order = 1; order < FRAME_ORDER_COUNT; order++) {
+        camera.yuvOrder = order;
+        std::vector<BYTE> frame = MakeFrame(camera, 9);
+        EXPECT_EQ(frame[FRAME_YUV_ORDER], order);
+        EXPECT_TRUE(Decode(AllOutputFormats()[0], frame, 176, 144) == reference) << "order " << (int)order;
+    }
+}
+
+TEST_F(DecoderPictures, DoublingMakesEachPixelATwoByTwoBlockInPlace) {
+    SimCamera camera = CameraFor(352, 288);
+    std::vector<BYTE> small = Decode(AllOutputFormats()[0], MakeFrame(camera, 5), 352, 288);
+    std::vector<BYTE> big(704 * 576 * 3 + 16, 0xEE);
+    memcpy(big.data(), small.data(), small.size());
+    DecoderDouble(big.data(), 288, 352);
+    int bad = 0;
+    for (int y = 0; y < 576 && bad < 5; y++)
+        for (int x = 0; x < 704; x++) {
+            Colour got = DibPixel(big.data(), 24, 704, 576, x, y);
+            Colour want = DibPixel(small.data(), 24, 352, 288, x / 2, y / 2);
+            if (!Near(got, want, 0)) {
+                ADD_FAILURE() << "at " << x << ", " << y << ": " << Show(got) << " for " << Show(want);
+                if (++bad == 5) break;
+            }
+        }
+    for (size_t i = 704 * 576 * 3; i < big.size(); i++) EXPECT_EQ(big[i], 0xEE);
+    // A size the library cannot have made is left alone.
+    std::vector<BYTE> odd(64, 0x11);
+    DecoderDouble(odd.data(), 400, 8);
+    DecoderDouble(odd.data(), 0, 8);
+    EXPECT_EQ(odd, std::vector<BYTE>(64, 0x11));
+}
+
+TEST_F(DecoderPictures, TheApplicationsPaletteTakesOverEightBitOutput) {
+    EXPECT_EQ(palette.size(), 4u + 256 * 4);
+    EXPECT_EQ(palette[0] | (palette[1] << 8), 0x300);
+    EXPECT_EQ(palette[2] | (palette[3] << 8), 256);
+    // Two entries, white and black: the bars split by their brightness.
+    BYTE twoColours[4 + 8] = {0x00, 0x03, 2, 0, 255, 255, 255, 0, 0, 0, 0, 0};
+    DecoderSetPalette(twoColours);
+    WORD size[2] = {0, 0};
+    DecoderGetPalette(size, nullptr);
+    EXPECT_EQ(size[0], 12);
+    SimCamera camera = CameraFor(352, 288);
+    OutputFormat rgb8 = {"rgb8", 0, 8};
+    std::vector<BYTE> picture = Decode(rgb8, MakeFrame(camera, 1), 352, 288);
+    EXPECT_EQ(picture[(287 - 20) * 352 + 22], 0);           // white bar: white
+    EXPECT_EQ(picture[(287 - 20) * 352 + 7 * 44 + 22], 1);  // black bar: black
+    // Not a palette (wrong version, no entries, too many): nothing changes.
+    BYTE wrong[4 + 8] = {0x00, 0x02, 2, 0};
+    BYTE none[4] = {0x00, 0x03, 0, 0};
+    BYTE tooMany[4] = {0x00, 0x03, 0x01, 0x01};
+    for (BYTE* p : {wrong, none, tooMany}) DecoderSetPalette(p);
+    DecoderGetPalette(size, nullptr);
+    EXPECT_EQ(size[0], 12);
+    DecoderSetPalette(palette.data());  // the default back
+    DecoderGetPalette(size, nullptr);
+    EXPECT_EQ(size[0], 4 + 256 * 4);
+}
+
+}  // namespace

@@ -1,0 +1,203 @@
+// Pictures of the simulated scene through DriverProc as a host takes them:
+// DVM_FORMAT to set the format, DVM_FRAME for one picture, checked against
+// the scene for every format, several sizes, the doubled size, and
+// compressed frames.
+#include "decoder_support.h"
+#include "device/camera_device.h"
+#include "device/device.h"
+#include "driver_support.h"
+#include "sim/sim.h"
+
+namespace {
+
+class FramesThroughDriver : public DriverHost {
+protected:
+    DWORD_PTR videoIn = 0;
+    std::vector<BYTE> palette;
+    void SetUp() override {
+        DriverHost::SetUp();
+        videoIn = Open(VIDEO_IN);
+        ASSERT_GT(videoIn, 1u);
+    }
+    LRESULT Config(UINT msg, DWORD flags, void* data, DWORD size, DWORD* answer = nullptr) {
+        VIDEOCONFIGPARMS parms = {answer, data, size, nullptr, 0};
+        return Send(videoIn, msg, flags, reinterpret_cast<LPARAM>(&parms));
+    }
+    static BITMAPINFOHEADER FormatFor(const OutputFormat& f, LONG width, LONG height) {
+        BITMAPINFOHEADER format;
+        memset(&format, 0, sizeof format);
+        format.biSize = sizeof format;
+        format.biWidth = width;
+        format.biHeight = height;
+        format.biPlanes = 1;
+        format.biBitCount = f.bitCount;
+        format.biCompression = f.compression;
+        // As a host fills it in: "IYUV" has the size of "I420".
+        format.biSizeImage =
+            (DWORD)ImageSizeFor(f.compression == FOURCC_IYUV ? FOURCC_I420 : f.compression, f.bitCount, width, height);
+        return format;
+    }
+    // Sets the format and reads back what the driver made of it.
+    BITMAPINFOHEADER SetFormat(const OutputFormat& f, LONG width, LONG height) {
+        BITMAPINFOHEADER format = FormatFor(f, width, height);
+        EXPECT_EQ(Config(DVM_FORMAT, VIDEO_CONFIGURE_SET, &format, sizeof format), DV_ERR_OK) << f.name;
+        BITMAPINFOHEADER current;
+        memset(&current, 0, sizeof current);
+        EXPECT_EQ(Config(DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &current, sizeof current),
+                  DV_ERR_OK);
+        if (f.compression == 0 && f.bitCount == 8) {
+            DWORD size = 0;
+            Config(DVM_PALETTE, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_QUERYSIZE, nullptr, 0, &size);
+            palette.assign(size, 0);
+            EXPECT_EQ(Config(DVM_PALETTE, VIDEO_CONFIGURE_GET, palette.data(), size), DV_ERR_OK);
+        }
+        return current;
+    }
+    // One DVM_FRAME into a buffer of the format's size.
+    std::vector<BYTE> Frame(const BITMAPINFOHEADER& format) {
+        std::vector<BYTE> buffer(format.biSizeImage, 0xEE);
+        if (buffer.empty()) {
+            ADD_FAILURE() << "no image size";
+            return buffer;
+        }
+        VIDEOHDR header;
+        memset(&header, 0, sizeof header);
+        header.lpData = buffer.data();
+        header.dwBufferLength = (DWORD)buffer.size();
+        EXPECT_EQ(Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header), DV_ERR_OK);
+        EXPECT_EQ(header.dwBytesUsed, format.biSizeImage);
+        EXPECT_TRUE(header.dwFlags & VHDR_DONE);
+        return buffer;
+    }
+    // The frame the last picture came from, as the grabber checked it.
+    static const BYTE* LastHeader() { return SelectedDevice()->frameGrabber->frameHeader; }
+    static uint32_t LastNumber() { return FrameRead32(LastHeader() + FRAME_NUMBER); }
+    // The camera as it made the last picture: its light level is the
+    // one the frame header reports.
+    static SimCamera Camera() {
+        SimCamera camera;
+        SimReadCamera(&camera);
+        camera.registers[30] = LastHeader()[FRAME_LIGHT_LEVEL];
+        return camera;
+    }
+};
+
+TEST_F(FramesThroughDriver, EveryFormatAtSeveralSizesShowsTheScene) {
+    const LONG sizes[][2] = {{176, 144}, {320, 240}, {160, 120}, {352, 288}, {64, 48}};
+    for (const auto& size : sizes)
+        for (const OutputFormat& f : AllOutputFormats()) {
+            SCOPED_TRACE(std::string(f.name) + " " + std::to_string(size[0]) + "x" + std::to_string(size[1]));
+            if (f.compression == FOURCC_YVU9) {
+                // The library decodes it, but the camera has no YUV layout
+                // for it: the driver refuses the format.
+                BITMAPINFOHEADER yvu9 = FormatFor(f, size[0], size[1]);
+                EXPECT_EQ(Config(DVM_FORMAT, VIDEO_CONFIGURE_SET, &yvu9, sizeof yvu9), DV_ERR_NOTSUPPORTED);
+                continue;
+            }
+            BITMAPINFOHEADER format = SetFormat(f, size[0], size[1]);
+            ASSERT_EQ(format.biWidth, size[0]);
+            std::vector<BYTE> picture = Frame(format);
+            // The first picture after a change already shows the new
+            // window: a frame from before it would not match the scene.
+            std::string first;
+            EXPECT_EQ(
+                ComparePicture(f, picture.data(), Camera(), LastNumber(), size[0], size[1], 0, palette.data(), &first),
+                0)
+                << first;
+        }
+}
+
+TEST_F(FramesThroughDriver, TheCounterAndTheSquareMoveFromPictureToPicture) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
+    uint32_t previous = 0;
+    for (int n = 0; n < 3; n++) {
+        std::vector<BYTE> picture = Frame(format);
+        uint32_t counter = ReadCounter(picture.data(), 176, 144);
+        EXPECT_EQ(counter, LastNumber());
+        EXPECT_GT(counter, previous);
+        previous = counter;
+        // The square where the scene has it for that frame (half size).
+        int left = (int)SceneObjectLeft(counter) / 2 + 12;
+        Colour got = DibPixel(picture.data(), 24, 176, 144, left, (SCENE_OBJECT_TOP + 24) / 2);
+        SimCamera camera = Camera();
+        SceneColour orange = {AtLevel(kSceneObject.y, 16, camera.registers[30], 16, 235),
+                              AtLevel(kSceneObject.u, 128, camera.registers[30], 16, 240),
+                              AtLevel(kSceneObject.v, 128, camera.registers[30], 16, 240)};
+        EXPECT_TRUE(Near(got, ToRgb(orange), 3)) << Show(got);
+    }
+}
+
+TEST_F(FramesThroughDriver, TwiceTheCameraSizeIsDoubled) {
+    for (LONG width : {704L, 640L}) {
+        LONG height = width == 704 ? 576 : 480;
+        BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], width, height);
+        ASSERT_EQ(format.biSizeImage, (DWORD)(width * height * 3));
+        std::vector<BYTE> picture = Frame(format);
+        SimCamera camera = Camera();
+        uint32_t number = LastNumber();
+        int bad = 0;
+        for (int y = 0; y < height; y++)
+            for (int x = 0; x < width; x++) {
+                Colour want = ToRgb(Expected(camera, number, x / 2, y / 2));
+                Colour got = DibPixel(picture.data(), 24, width, height, x, y);
+                if (!Near(got, want, 2) && bad++ == 0) ADD_FAILURE() << x << ", " << y << ": " << Show(got);
+            }
+        EXPECT_EQ(bad, 0) << width;
+    }
+}
+
+TEST_F(FramesThroughDriver, CompressedFramesDecodeThroughTheDecodeBuffer) {
+    // Manual compression at quality 100: thresholds 0, lossless.
+    ASSERT_TRUE(SetCompressionSettings(2, 0, 50, 50, 100));
+    for (const OutputFormat& f : {AllOutputFormats()[0], AllOutputFormats()[3], AllOutputFormats()[7]}) {
+        BITMAPINFOHEADER format = SetFormat(f, 320, 240);
+        std::vector<BYTE> picture = Frame(format);
+        // After a format change the grabber takes one frame with
+        // compression off to be sure of it; the next is compressed.
+        EXPECT_EQ(LastHeader()[FRAME_ENCODING], FRAME_RAW) << f.name;
+        picture = Frame(format);
+        EXPECT_EQ(LastHeader()[FRAME_ENCODING], FRAME_COMPRESSED) << f.name;
+        std::string first;
+        EXPECT_EQ(ComparePicture(f, picture.data(), Camera(), LastNumber(), 320, 240, 0, palette.data(), &first), 0)
+            << f.name << " " << first;
+    }
+    // Automatic at the coarsest capture level, on a window taller than 144
+    // lines: decimated, thresholds from the target; the picture stays
+    // within the thresholds the camera reports having used.
+    ASSERT_TRUE(SetCompressionSettings(1, 0, 50, 1, 50));
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 352, 288);
+    std::vector<BYTE> picture = Frame(format);
+    picture = Frame(format);  // the first after the change is raw
+    const BYTE* header = LastHeader();
+    EXPECT_EQ(header[FRAME_ENCODING], FRAME_COMPRESSED);
+    EXPECT_EQ(header[FRAME_FLAGS] & FRAME_FLAG_DECIMATED, FRAME_FLAG_DECIMATED);
+    int threshold =
+        header[FRAME_Y_THRESHOLD] > header[FRAME_UV_THRESHOLD] ? header[FRAME_Y_THRESHOLD] : header[FRAME_UV_THRESHOLD];
+    EXPECT_GT(threshold, 0);
+    std::string first;
+    EXPECT_EQ(ComparePicture(AllOutputFormats()[0], picture.data(), Camera(), LastNumber(), 352, 288, threshold,
+                             nullptr, &first),
+              0)
+        << first;
+    // Back to raw frames.
+    ASSERT_TRUE(SetCompressionSettings(0, 0, 50, 50, 50));
+    Frame(format);
+    EXPECT_EQ(LastHeader()[FRAME_ENCODING], FRAME_RAW);
+}
+
+TEST_F(FramesThroughDriver, ABufferSmallerThanThePictureGetsNothing) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
+    for (DWORD compressed : {0u, 1u}) {
+        GF_SetCompressed(SelectedDevice()->frameGrabber, compressed);
+        std::vector<BYTE> buffer(format.biSizeImage - 1, 0xEE);
+        VIDEOHDR header;
+        memset(&header, 0, sizeof header);
+        header.lpData = buffer.data();
+        header.dwBufferLength = (DWORD)buffer.size();
+        EXPECT_EQ(Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header), DV_ERR_SYNC);
+        EXPECT_EQ(header.dwBytesUsed, 0u);
+        EXPECT_EQ(buffer, std::vector<BYTE>(format.biSizeImage - 1, 0xEE));
+    }
+}
+
+}  // namespace
