@@ -4,6 +4,7 @@
 #include "../device/device.h"
 #include "../settings/registry.h"
 #include "../trace/trace.h"
+#include "../ui/czoom.h"
 #include "../ui/dialogs.h"
 
 HINSTANCE moduleHandle = NULL;
@@ -198,6 +199,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
         case DLL_PROCESS_ATTACH:
             moduleHandle = module;
             traceModule = module;
+            RegisterZoomControlClass(module);
             trace(TRACE_OPEN, NULL);
             break;
         case DLL_PROCESS_DETACH:

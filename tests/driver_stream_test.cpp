@@ -237,6 +237,20 @@ TEST_F(Stream, FramesComeAtTheStreamPeriodAndFillTheWholeFormat) {
     for (int n = 1; n < 4; n++) EXPECT_GT(times[n] - times[n - 1], 66u) << n;
 }
 
+TEST_F(Stream, BuffersQueuedBeforeTheStartDoNotStretchThePeriod) {
+    // Each buffer given back is measured against the stream's last grab;
+    // before the first grab there is none, so a full queue at the start
+    // leaves the period as asked.
+    ASSERT_EQ(Init(100000), DV_ERR_OK);
+    for (int i = 0; i < kBuffers; i++) ASSERT_EQ(Add(&headers[i]), DV_ERR_OK);
+    ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
+    for (int t = 0; t < 3000 && Calls(MM_DRVM_DATA).size() < 4; t++) PosixClockAdvance(1);
+    ASSERT_EQ(Calls(MM_DRVM_DATA).size(), 4u);
+    // Once the first frames are in, one comes each 100 ms, not at the 240 ms
+    // that four stretches would make.
+    for (int n = 2; n < 4; n++) EXPECT_LT(headers[n].dwTimeCaptured - headers[n - 1].dwTimeCaptured, 150u) << n;
+}
+
 TEST_F(Stream, ATickWithoutABufferIsASkippedFrame) {
     ASSERT_EQ(Init(66666), DV_ERR_OK);
     ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);

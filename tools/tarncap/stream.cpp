@@ -73,7 +73,8 @@ static bool ParseNumber(const std::string& option, const std::string& text, doub
     char* end = nullptr;
     double v = strtod(text.c_str(), &end);
     if (text.empty() || !end || *end || !(v >= low && v <= high)) {
-        fprintf(stderr, "tarncap: %s wants a number from %g to %g, not %s\n", option.c_str(), low, high, text.c_str());
+        fprintf(stderr, "tarncap: %s wants a number from %.10g to %.10g, not %s\n", option.c_str(), low, high,
+                text.c_str());
         return false;
     }
     *value = v;
