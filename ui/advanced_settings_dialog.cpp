@@ -4,16 +4,9 @@
 // control. Every change reaches the camera at once; Cancel puts back the
 // opening value of each setting that was changed.
 #include "../device/device.h"
+#include "czoom.h"
 #include "dialogs.h"
 #include "resources/resource.h"
-
-// The czoom control's messages and notifications.
-#define ZOOM_SET_POSITION (WM_USER)
-#define ZOOM_GET_POSITION (WM_USER + 1)
-#define ZOOM_SET_RECTANGLE (WM_USER + 2)
-#define ZOOM_DRAG_STARTED 1044
-#define ZOOM_MOVED 1045
-#define ZOOM_DRAG_ENDED 1046
 
 // While automatic, the lighting radios follow the camera's own choice.
 #define FOLLOW_TIMER 1
@@ -151,10 +144,10 @@ static void OpenPanTilt(HWND dialog) {
         panPosition.x = (SENSOR_WIDTH - (openingWindow.right - openingWindow.left)) / 2;
         panPosition.y = (SENSOR_HEIGHT - (openingWindow.bottom - openingWindow.top)) / 2;
     }
-    SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZOOM_SET_RECTANGLE, 0, (LPARAM)&openingWindow);
+    SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZM_SETSIZE, 0, (LPARAM)&openingWindow);
     if (openingZoom) {
         POINT corner = {openingWindow.left, openingWindow.top};
-        SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZOOM_SET_POSITION, 0, (LPARAM)&corner);
+        SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZM_SETPOSITION, 0, (LPARAM)&corner);
     }
     EnableItem(dialog, IDC_PAN_TILT, openingZoom != 0);
     CheckDlgButton(dialog, IDC_ZOOM, openingZoom ? BST_CHECKED : BST_UNCHECKED);
@@ -250,13 +243,13 @@ static void ChooseZoom(HWND dialog) {
 // A pan drag runs uncompressed, so that each frame shows where the window is.
 static void PanNotification(HWND dialog, int code) {
     switch (code) {
-        case ZOOM_DRAG_STARTED:
+        case ZN_DRAGSTARTED:
             GetCompressionSettings(&dragMode, &dragConference, &dragConferenceLevel, &dragPreviewLevel, &dragQuality);
             dragUnderWay = TRUE;
             SetCompressionSettings(0, dragConference, dragConferenceLevel, dragPreviewLevel, dragQuality);
             break;
-        case ZOOM_MOVED: {
-            LRESULT position = SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZOOM_GET_POSITION, 0, 0);
+        case ZN_MOVED: {
+            LRESULT position = SendDlgItemMessageA(dialog, IDC_PAN_TILT, ZM_GETPOSITION, 0, 0);
             panPosition.x = LOWORD(position);
             panPosition.y = HIWORD(position);
             RECT window = PannedWindow();
@@ -264,7 +257,7 @@ static void PanNotification(HWND dialog, int code) {
             panChanged = TRUE;
             break;
         }
-        case ZOOM_DRAG_ENDED:
+        case ZN_DRAGENDED:
             // Only the settings saved at a drag's start are put back.
             if (!dragUnderWay) break;
             dragUnderWay = FALSE;
@@ -281,6 +274,11 @@ static void RestoreOpeningValues(void) {
     if (bandingChanged) SetBanding(openingBanding);
     if (lightingChanged) {
         HCURSOR cursor = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+        // A call that changes the automatic flag changes only the flag; the
+        // step of the opening then needs a second call.
+        DWORD step = 0, automatic = 0;
+        GetFrameRate(&step, &automatic, NULL);
+        if (automatic != openingAutomatic) SetFrameRate(openingStep, openingAutomatic);
         SetFrameRate(openingStep, openingAutomatic);
         // Old firmware may have turned the filter off for Low; with the step
         // back, the filter of the opening comes back too.
