@@ -101,13 +101,18 @@ TEST_P(DialogLanguages, EveryDialogOpensWithItsLanguagesTexts) {
     DWORD_PTR videoIn = Open(VIDEO_IN);
     ASSERT_GT(externalIn, 1u);
     ASSERT_GT(videoIn, 1u);
-    std::string camera, format, cancel;
+    std::string camera, advanced, format, cancel;
     Act({
         [&](HWND d) {
             camera = Text(d);
             cancel = Text(d, IDCANCEL);
+            PosixClick(d, IDC_ADVANCED);
+        },
+        [&](HWND d) {
+            advanced = Text(d);
             PosixClick(d, IDOK);
         },
+        [](HWND d) { PosixClick(d, IDOK); },
     });
     EXPECT_EQ(ShowDialog(externalIn), (LRESULT)DV_ERR_OK);
     Act({[&](HWND d) {
@@ -116,6 +121,7 @@ TEST_P(DialogLanguages, EveryDialogOpensWithItsLanguagesTexts) {
     }});
     EXPECT_EQ(ShowDialog(videoIn), (LRESULT)DV_ERR_OK);
     EXPECT_EQ(camera, c.cameraCaption);
+    EXPECT_EQ(advanced, c.advancedCaption);
     EXPECT_EQ(format, c.formatCaption);
     EXPECT_EQ(cancel, c.cancel);
 }
