@@ -40,6 +40,12 @@ TEST_F(TarncapDialog, TheScriptDrivesTheDialogAndOkKeepsWhatItDid) {
     EXPECT_NE(output.find("Brightness=75 Contrast=30 Colour=50"), std::string::npos) << output;
 }
 
+TEST_F(TarncapDialog, AdvancedOpensFromTheCameraSettingsButton) {
+    ASSERT_EQ(Run("advanced --do 'click 1157; click 1'"), 0) << output;
+    EXPECT_EQ(Count("dialog \"Advanced Camera Settings\""), 2u) << output;
+    EXPECT_NE(output.find("Backlit=1"), std::string::npos) << output;
+}
+
 TEST_F(TarncapDialog, AFormatTheCameraCannotDeliverIsAmendedOnTheWay) {
     ASSERT_EQ(Run("format --do 'set 1063 350; set 1064 250; click 1; click 1'"), 0) << output;
     EXPECT_NE(output.find("Size will be amended to nearest valid size\" -> 1"), std::string::npos) << output;

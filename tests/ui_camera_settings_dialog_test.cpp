@@ -155,21 +155,16 @@ TEST_F(CameraSettingsDialog, BritishEnglishSpellingOnlyOnTheEnglishTemplate) {
     EXPECT_TRUE(AllStepsRan());
 }
 
-TEST_F(CameraSettingsDialog, TheSecondOpeningComesBackWhereOkLeftIt) {
-    RECT first = {0, 0, 0, 0};
-    Act({[&first](HWND d) {
-        SetWindowPos(d, NULL, 200, 150, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        GetWindowRect(d, &first);
+TEST_F(CameraSettingsDialog, ABritishUserOfAnotherLanguageKeepsItsTexts) {
+    WriteFileText(HomeFile("win.ini"), "[Intl]\nsLanguage=eng\n");
+    Close(channel);
+    WriteRegDword("Language", 1);
+    channel = Open(VIDEO_EXTERNALIN);
+    std::string colour;
+    Act({[&colour](HWND d) {
+        colour = Text(d, IDC_COLOUR_LABEL);
         PosixClick(d, IDOK);
     }});
-    ShowDialog(channel);
-    RECT second = {0, 0, 0, 0};
-    Act({[&second](HWND d) {
-        GetWindowRect(d, &second);
-        PosixClick(d, IDOK);
-    }});
-    ShowDialog(channel);
-    EXPECT_EQ(second.left, first.left);
-    EXPECT_EQ(second.top, first.top);
-    EXPECT_EQ(second.right - second.left, first.right - first.left);
+    EXPECT_EQ(ShowDialog(channel), (LRESULT)DV_ERR_OK);
+    EXPECT_EQ(colour, "Couleu&r");
 }
