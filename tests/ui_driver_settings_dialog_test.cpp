@@ -56,6 +56,18 @@ TEST_F(DriverSettingsDialog, WithAChannelOpenOnlyTheRegistryIsRead) {
     EXPECT_FALSE(shown.waitVisible);
 }
 
+TEST_F(DriverSettingsDialog, AChannelOfThisProcessKeepsItsCameraWhateverTheRegistrySays) {
+    DWORD_PTR channel = Open(VIDEO_IN);
+    ASSERT_GT(channel, 1u);
+    WriteRegDword("Initialised", 0);  // reset by someone else
+    int commands = SimCommandCount();
+    Shown shown;
+    ReadBox(&shown);
+    EXPECT_EQ(SimCommandCount(), commands);
+    BITMAPINFOHEADER format;
+    EXPECT_TRUE(GetImageFormat(&format));  // the channel's device is still selected
+}
+
 TEST_F(DriverSettingsDialog, WithoutAChannelTheCameraComesUpAndIsReleasedEachTime) {
     WriteRegDword("Language", 3);
     for (int i = 0; i < 2; i++) {

@@ -135,8 +135,14 @@ static const char* LanguageName(char* stored, DWORD size) {
     }
 }
 
+// A capture channel holds the camera: one of this process's, or, as the
+// registry tells, of another. Then the camera is not touched.
+static BOOL CameraHeldByAChannel(void) {
+    return initialised || ReadRegDword("Initialised", 0) != 0;
+}
+
 static void GatherDetails(HWND dialog) {
-    if (ReadRegDword("Initialised", 0)) {
+    if (CameraHeldByAChannel()) {
         AddDisableOptions();
         ShowPort(dialog, ReadRegDword("LPTPort", 0));
     } else {
@@ -160,8 +166,7 @@ INT_PTR CALLBACK DriverSettingsDlgProc(HWND dialog, UINT msg, WPARAM wParam, LPA
     switch (msg) {
         case WM_INITDIALOG:
             SetWindowTextA(dialog, "Driver Settings");
-            // A capture channel holds the camera: the registry has it all.
-            if (ReadRegDword("Initialised", 0)) {
+            if (CameraHeldByAChannel()) {
                 ShowGatheredDetails(dialog);
                 return FALSE;
             }
