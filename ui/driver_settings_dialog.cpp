@@ -15,7 +15,6 @@
 
 static const char kSensorModel[] = "T2C";
 static const char kBuildDate[] = "Jan  7 1999";
-static const char kBareIniName[] = "mbkzelt.ini";
 
 // The detail controls in the order they are shown or hidden (the sensor's
 // pair is listed twice).
@@ -100,7 +99,7 @@ static void ReadCameraDetails(HWND dialog) {
     DriverOptions = LOWORD(ReadRegDword("DebugLevel", 0));
     AddDisableOptions();
     DWORD error = 0;
-    HLOCAL device = CreateTARNDevice(kBareIniName, &port, &error);
+    HLOCAL device = CreateTARNDevice(defaultIniName, &port, &error);
     if (!device) {
         SetDlgItemTextA(dialog, IDC_SENSOR, "Error initialising camera");
         return;
@@ -112,13 +111,13 @@ static void ReadCameraDetails(HWND dialog) {
         return;
     }
     ShowPort(dialog, port);
-    DestroyTARNDevice(device, kBareIniName);
+    DestroyTARNDevice(device, defaultIniName);
 }
 
 static const char* LanguageName(char* stored, DWORD size) {
     switch (LOWORD(ReadRegDword("Language", 255))) {
         case 0:
-            return "U.S. English";
+            return defaultLanguageName;
         case 1:
             return "French";
         case 2:
@@ -130,7 +129,7 @@ static const char* LanguageName(char* stored, DWORD size) {
         case 5:
             return "Portuguese";
         default:
-            ReadRegString("Language", "U.S. English", stored, size);
+            ReadRegString("Language", defaultLanguageName, stored, size);
             return stored;
     }
 }
