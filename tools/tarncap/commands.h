@@ -15,5 +15,6 @@ int RunProbe(const Options& options);
 int RunGrab(const Options& options);
 int RunCtrl(const Options& options);
 int RunStream(const Options& options);
+int RunCheck(const Options& options);
 
 #endif

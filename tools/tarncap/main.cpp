@@ -32,6 +32,9 @@ static void Usage(FILE* out) {
             "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
             "                     4 buffers by default); prints frames delivered, frames\n"
             "                     skipped and the rate achieved\n"
+            "  check              a compliance run of the driver interface: every driver and\n"
+            "                     video message with good and bad parameter blocks, one line\n"
+            "                     per check and \"N passed, N failed\"; exits 1 on a failure\n"
             "\n"
             "options:\n"
             "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
     if (command == "grab") return RunGrab(options);
     if (command == "ctrl") return RunCtrl(options);
     if (command == "stream") return RunStream(options);
+    if (command == "check") return RunCheck(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }
