@@ -45,6 +45,9 @@ static void Usage(FILE* out) {
             "                     | wait MS | answer ok|cancel|yes|no | show. A dialog the\n"
             "                     script leaves open is cancelled (Escape); end with\n"
             "                     click 1 to keep its changes\n"
+            "  check              a compliance run of the driver interface: every driver and\n"
+            "                     video message with good and bad parameter blocks, one line\n"
+            "                     per check and \"N passed, N failed\"; exits 1 on a failure\n"
             "\n"
             "options:\n"
             "  --driver FILE      the driver module (default mbktarn2u.drv)\n"
@@ -103,6 +106,7 @@ int main(int argc, char** argv) {
     if (command == "ctrl") return RunCtrl(options);
     if (command == "stream") return RunStream(options);
     if (command == "dialog") return RunDialog(options);
+    if (command == "check") return RunCheck(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }
