@@ -4,6 +4,7 @@
 #include "../device/device.h"
 #include "../settings/registry.h"
 #include "../trace/trace.h"
+#include "../ui/czoom.h"
 #include "../ui/dialogs.h"
 
 HINSTANCE moduleHandle = NULL;
@@ -103,7 +104,7 @@ BOOL CloseChannel(HLOCAL memory) {
     DriverInstance* instance = (DriverInstance*)LocalLock(memory);
     // A handle that is no channel of ours is refused, not freed.
     if (!instance) return FALSE;
-    if (instance->tag != INSTANCE_TAG) {
+    if (LocalSize(memory) < sizeof(DriverInstance) || instance->tag != INSTANCE_TAG) {
         LocalUnlock(memory);
         return FALSE;
     }
@@ -198,6 +199,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) 
         case DLL_PROCESS_ATTACH:
             moduleHandle = module;
             traceModule = module;
+            RegisterZoomControlClass(module);
             trace(TRACE_OPEN, NULL);
             break;
         case DLL_PROCESS_DETACH:

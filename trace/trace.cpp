@@ -3,6 +3,8 @@
 // closed for every line so that it is complete even if the host dies.
 #include "trace.h"
 
+#include "../ui/resources/resource.h"
+
 #include <stdarg.h>
 
 WORD DriverOptions = 0;
@@ -40,7 +42,8 @@ static void WriteLogFile(const char* name, const char* text, BOOL append) {
 
 static void TraceOpen(void) {
     if (!traceWindow || !IsWindow(traceWindow))
-        traceWindow = CreateDialogParamA(traceModule, MAKEINTRESOURCEA(102), GetDesktopWindow(), TraceWindowProc, 0);
+        traceWindow =
+            CreateDialogParamA(traceModule, MAKEINTRESOURCEA(IDD_TRACE_WINDOW), GetDesktopWindow(), TraceWindowProc, 0);
     if (DriverOptions & OPT_SYNC_LOG) WriteLogFile(kSyncLogName, "MBKTARN2 NT4 Message Output\n", FALSE);
 }
 
