@@ -75,12 +75,16 @@ int ZELT_TestStream(Link* link, WORD blocks, BYTE* buffer) {
     BYTE uploadState = UPLOAD_STARTED;
     DWORD bytes = 0;
     DWORD start = timeGetTime();
+    // Each state the upload passes through is shown once, not at every poll:
+    // a fast poll would print it thousands of times.
+    int shown = -1;
     for (;;) {
         if (!CLINK_GetUploadStatus(link, &uploadState, &bytes)) {
             fflush(stdout);
             return 0;
         }
-        fputs(UploadStateText(uploadState), stdout);
+        if (uploadState != shown) fputs(UploadStateText(uploadState), stdout);
+        shown = uploadState;
         if (uploadState == UPLOAD_IDLE || uploadState == UPLOAD_FAILED) break;
         if ((DWORD)(timeGetTime() - start) > TEST_UPLOAD_LIMIT_MS) {
             CLINK_AbortUpload(link);

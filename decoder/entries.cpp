@@ -18,6 +18,11 @@
 
 static int started;
 
+// How far the last checked frame could be read, so that decoding it later
+// keeps to the same bound.
+static const uint8_t* checkedFrame;
+static uint32_t checkedAvailable;
+
 extern "C" {
 
 void DecStart(void) {
@@ -46,6 +51,8 @@ uint32_t DecVerify(const uint8_t* frame, uint8_t* recordA, uint8_t* recordB) {
     if (available == 0 || available > FRAME_MAX_SIZE) available = FRAME_MAX_SIZE;
     FrameInfo info;
     uint32_t result = CheckFrame(frame, available, &info);
+    checkedFrame = frame;
+    checkedAvailable = available;
     if (recordA) {
         memset(recordA, 0, 28);
         recordA[0] = (uint8_t)info.status;
@@ -72,7 +79,8 @@ uint32_t DecDecode(uint32_t decoder, const uint8_t* frame, uint8_t* target, uint
                    uint32_t* state) {
     if (decoder <= HANDLE_BASE || decoder >= HANDLE_BASE + OUT_KIND_COUNT || !target) return 1;
     FrameInfo info;
-    if (CheckFrame(frame, FRAME_MAX_SIZE, &info) != CHECK_GOOD) return 1;
+    uint32_t available = frame && frame == checkedFrame ? checkedAvailable : FRAME_MAX_SIZE;
+    if (CheckFrame(frame, available, &info) != CHECK_GOOD) return 1;
     if ((width & 0xFFFF) != info.width || (height & 0xFFFF) != info.height) return 1;
     uint32_t result = DecodeFrame((int)(decoder - HANDLE_BASE), &info, target);
     if (result == 0 && state) *state = info.number;

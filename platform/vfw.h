@@ -68,8 +68,11 @@ typedef struct mmtime_tag {
 } MMTIME, *LPMMTIME;
 
 typedef LRESULT(CALLBACK* DRIVERPROC)(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2);
-// A function callback as DriverCallback calls it with DCB_FUNCTION.
-typedef void(CALLBACK* DRVCALLBACK)(HDRVR driver, UINT msg, DWORD_PTR user, DWORD_PTR param1, DWORD_PTR param2);
+// A function callback as DriverCallback calls it with DCB_FUNCTION. As in the
+// SDK, DRVCALLBACK is the function type and LPDRVCALLBACK the pointer.
+typedef void(CALLBACK DRVCALLBACK)(HDRVR driver, UINT msg, DWORD_PTR user, DWORD_PTR param1, DWORD_PTR param2);
+typedef DRVCALLBACK* LPDRVCALLBACK;
+typedef DRVCALLBACK* PDRVCALLBACK;
 
 W32_EXTERN_C LRESULT WINAPI DefDriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2);
 W32_EXTERN_C BOOL WINAPI DriverCallback(DWORD_PTR callback, DWORD flags, HDRVR device, DWORD msg, DWORD_PTR user,

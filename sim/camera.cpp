@@ -124,7 +124,7 @@ void SetExposure(SimCamera* camera, const uint8_t* p, const uint8_t* data) {
     if (p[3] != 0) camera->centreWeight = p[3] == 1;
 }
 
-void ProcessorCommand(SimCamera* camera, uint8_t number, const uint8_t* p, uint8_t* data) {
+void ProcessorCommand(SimCamera* camera, uint8_t number, const uint8_t* p, uint8_t* data, uint32_t now) {
     switch (number) {
         case 3:
             camera->brightness = p[0];
@@ -154,6 +154,11 @@ void ProcessorCommand(SimCamera* camera, uint8_t number, const uint8_t* p, uint8
             }
             camera->divisorExponent = p[0];
             camera->baseRate = p[1];
+            // A running stream goes on at the new rate from now.
+            if (camera->streamRunning) {
+                camera->streamStart = now;
+                camera->streamCaptures = 0;
+            }
             // The sensor's timing logic leaves stale bits behind after a
             // rate change; the driver clears them.
             camera->registers[52] |= 0x05;
@@ -431,7 +436,7 @@ void SimCameraCommand(SimCamera* camera, uint8_t group, uint8_t number, const ui
             if (number == 4) {
                 SetExposure(camera, params, block);
             } else {
-                ProcessorCommand(camera, number, params, reply);
+                ProcessorCommand(camera, number, params, reply, now);
             }
             break;
         case 0xC0:

@@ -149,6 +149,15 @@ TEST_F(CameraControls, ColourParametersResendTheFlickerAllowanceWhileSuppressing
     EXPECT_EQ(Camera().flickerAllow, 91);
 }
 
+TEST_F(CameraControls, ARefusedColourChangeIsNotHiddenByTheFlickerResend) {
+    Scenario("fault error 0xA0 3 cmd 0x04 1\n");
+    BringUp();
+    ASSERT_EQ(camSetFlicker(state, 1, 200), 0);
+    SimClearLog();
+    EXPECT_EQ(camSetColPar(state, 100, 50, 50), -1);
+    EXPECT_EQ(Sent(0xA0, 10).size(), 1u);
+}
+
 TEST_F(CameraControls, CentreWeightWaitsForAFrameBeforeTheCheck) {
     BringUp();
     ASSERT_EQ(camSetCentreWeight(state, 0), 0);

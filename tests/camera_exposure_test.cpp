@@ -317,6 +317,28 @@ TEST_F(AutoFrameRate, WithFlickerTheExposureMovesToTheNewGrid) {
     EXPECT_EQ(Data(Sent(0xA0, 4).back()), (Bytes{0, 1, 229, 0, 0, 0, 0, 0}));
 }
 
+TEST_F(AutoFrameRate, TheFirstObservationDoesNotWaitForTheClock) {
+    BringUp();
+    Automatic();
+    // A clock that has run for more than 24 days since the system started.
+    PosixClockSet(0x90000000u);
+    EXPECT_EQ(camFrameHook(state, Header(200)), 1);
+}
+
+TEST_F(AutoFrameRate, WithoutTheCameraThereIsNothingToObserve) {
+    BringUp();
+    Automatic();
+    SimSetVanished(1);
+    // Exposure 0 in the header: it would have to be read from the camera.
+    EXPECT_EQ(camFrameHook(state, Header(0)), 0);
+    EXPECT_EQ(Observe(200), 0);
+    SimSetVanished(0);
+    SimSetLight(2);
+    EXPECT_EQ(Observe(200), 1);
+    EXPECT_EQ(Observe(200), 1);
+    EXPECT_EQ(state->frameRate, 1u);
+}
+
 // Takes frames through the camera as the frame grabber does, every
 // 100 ms, and hands each header to the hook.
 class LightOverTime : public AutoFrameRate {

@@ -87,9 +87,10 @@ TEST_F(CameraInit, AnIntactTestPatternPassesAndLeavesTheStreamIdle) {
     EXPECT_EQ(upload.frameData, 0u);
     EXPECT_EQ(upload.streamInterrupt, 0u);
     EXPECT_EQ(Status(STATUS_STREAM_STATE), 0);
-    // The upload's states as they went by, ending idle.
+    // The upload's states as they went by, each once, ending idle.
     EXPECT_EQ(printed.find("ZELT_TestStream"), std::string::npos);
     EXPECT_NE(printed.find(" S"), std::string::npos);
+    EXPECT_EQ(printed.find(" S S"), std::string::npos) << printed;
     EXPECT_EQ(printed.substr(printed.size() - 5), "\nIDLE");
 }
 

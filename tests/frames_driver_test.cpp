@@ -107,6 +107,25 @@ TEST_F(FramesThroughDriver, EveryFormatAtSeveralSizesShowsTheScene) {
         }
 }
 
+TEST_F(FramesThroughDriver, AFrameFromBeforeAChangeIsDroppedForTheNext) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
+    Frame(format);
+    int before = SimUploadCount();
+    Frame(format);
+    EXPECT_EQ(SimUploadCount() - before, 1);  // nothing changed: one frame, used
+    format = SetFormat(AllOutputFormats()[0], 320, 240);
+    before = SimUploadCount();
+    std::vector<BYTE> picture = Frame(format);
+    // The first frame after the change says it differs from the one before
+    // (status byte 1) and is dropped; the next one is delivered.
+    EXPECT_EQ(SimUploadCount() - before, 2);
+    EXPECT_EQ(LastHeader()[FRAME_STATUS], 0);
+    std::string first;
+    EXPECT_EQ(
+        ComparePicture(AllOutputFormats()[0], picture.data(), Camera(), LastNumber(), 320, 240, 0, nullptr, &first), 0)
+        << first;
+}
+
 TEST_F(FramesThroughDriver, TheCounterAndTheSquareMoveFromPictureToPicture) {
     BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
     uint32_t previous = 0;

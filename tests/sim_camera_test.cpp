@@ -129,6 +129,23 @@ TEST_F(SimCameraModel, StreamCaptureTakesEverySkipPlusOnethFrame) {
     EXPECT_EQ(Status(STATUS_CMD_ERROR), 0);
 }
 
+TEST_F(SimCameraModel, AStreamGoesOnAtANewSensorRate) {
+    OpenCamera();
+    HighPower();
+    ASSERT_EQ(ZELT_SetGrabMode(link, 0), 1u);
+    ASSERT_EQ(ZELT_InitStreamCap(link, 0, 72), 1u);
+    ASSERT_EQ(ZELT_StartStreamCap(link), 1u);
+    PosixClockAdvance(5000);
+    Status(0);
+    uint32_t before = Camera().framesCaptured;
+    // Half the rate after five seconds of stream: the next frame comes one
+    // new interval later, not once the old count is caught up.
+    ASSERT_EQ(ZELT_SetSensorRate(link, 1, 1), 1u);
+    PosixClockAdvance(70);
+    Status(0);
+    EXPECT_EQ(Camera().framesCaptured, before + 1);
+}
+
 TEST_F(SimCameraModel, SensorRatesHaveTheirRealFrameIntervals) {
     OpenCamera();
     HighPower();

@@ -25,7 +25,7 @@ BOOL WINAPI DriverCallback(DWORD_PTR callback, DWORD flags, HDRVR device, DWORD 
     if (!callback) return FALSE;
     switch (flags & DCB_TYPEMASK) {
         case DCB_FUNCTION:
-            reinterpret_cast<DRVCALLBACK>(callback)(device, msg, user, param1, param2);
+            reinterpret_cast<LPDRVCALLBACK>(callback)(device, msg, user, param1, param2);
             return TRUE;
         case DCB_WINDOW:
             return PostMessageA(reinterpret_cast<HWND>(callback), msg, reinterpret_cast<WPARAM>(device),

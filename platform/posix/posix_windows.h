@@ -142,9 +142,10 @@ HWND PosixTopLevelWindow(int index);
 // The window whose caption is `caption` (newest first), or null.
 HWND PosixFindWindow(const char* caption);
 
-// Drawing calls on a window's DCs, oldest first. Ops: 'F' FillRect, 'R'
-// FrameRect, 'B' Rectangle, 'E' background erase. Rectangles in client
-// coordinates; `color` is the brush colour (or 0xFFFFFFFF for no brush).
+// Drawing calls on a window's DCs, oldest first. Ops: 'F' FillRect (the
+// background erase too), 'R' FrameRect, 'B' Rectangle. Rectangles in client
+// coordinates; `color` is the brush colour (0xFFFFFFFF for no brush). A fill
+// of the whole client area drops what it covers.
 typedef struct PosixDrawCall {
     char op;
     RECT rect;

@@ -276,12 +276,15 @@ const Constant kConstants[] = {
 };
 
 bool LookupConstant(const std::string& name, long long* value) {
-    for (const Constant& c : kConstants)
-        if (name == c.name) {
-            *value = c.value;
-            return true;
-        }
-    return false;
+    static const std::map<std::string, long long>* table = [] {
+        auto* t = new std::map<std::string, long long>;
+        for (const Constant& c : kConstants) (*t)[c.name] = c.value;
+        return t;
+    }();
+    auto it = table->find(name);
+    if (it == table->end()) return false;
+    *value = it->second;
+    return true;
 }
 
 // Headers of the Windows SDK a script may include; their names are known.

@@ -284,7 +284,7 @@ HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
             SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
             return nullptr;
         }
-        return const_cast<VersionRecord*>(&set->version);
+        return reinterpret_cast<HRSRC>(const_cast<VersionRecord*>(&set->version));
     }
     if (kind != 5) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -292,7 +292,7 @@ HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
     }
     const DialogTemplate* d = FindIn(*set, TemplateName(name));
     if (!d) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return const_cast<DialogTemplate*>(d);
+    return reinterpret_cast<HRSRC>(const_cast<DialogTemplate*>(d));
 }
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle) {

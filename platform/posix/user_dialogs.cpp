@@ -12,8 +12,6 @@
 
 namespace w32u {
 
-thread_local DLGPROC pendingDialogProc = nullptr;
-
 namespace {
 
 struct Box {
@@ -81,14 +79,15 @@ HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND owner,
         }
     }
     const char* className = t.className.empty() ? "#32770" : t.className.c_str();
-    pendingDialogProc = proc;
     HWND dialog = CreateWindowInternal(exStyle, className, t.caption.c_str(), style & ~WS_VISIBLE, x, y, width, height,
                                        parent, 0, instance, nullptr);
-    pendingDialogProc = nullptr;
     if (!dialog) {
         PosixReportProblem(("dialog " + t.name + ": the dialog window could not be created").c_str());
         return nullptr;
     }
+    // As on Windows the procedure takes over once the window exists, so it
+    // does not see the creation's own WM_SIZE.
+    SetWindowLongPtrA(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
     if (WindowPtr w = Find(dialog)) w->modal = modal;
     for (const ControlTemplate& c : t.controls) {
         DWORD controlStyle = c.style | WS_CHILD;
@@ -333,7 +332,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGP
         Hold hold(Lock());
         D().modal.push_back(dialog);
     }
-    if (owner && IsWindowEnabled(owner) && !w->ended) {
+    if (owner && owner != GetDesktopWindow() && IsWindowEnabled(owner) && !w->ended) {
         EnableWindow(owner, FALSE);
         w->disabledOwner = owner;
     }
@@ -346,6 +345,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGP
     w->disabledOwner = nullptr;
     INT_PTR result = w->result;
     if (IsWindow(dialog)) DestroyWindow(dialog);
+    // The owner is active again and takes the focus back.
+    if (owner && owner != GetDesktopWindow() && IsWindowEnabled(owner) && !GetFocus()) SetFocus(owner);
     {
         Hold hold(Lock());
         auto& modal = D().modal;

@@ -136,7 +136,7 @@ void Invalidate(HWND window, bool erase);
 void RecordDraw(HWND window, char op, const RECT& rect, COLORREF color);
 // A brush's colour, or 0xFFFFFFFF for the null brush or a bad handle.
 COLORREF BrushColor(HBRUSH brush);
-// Drops a window's timers (at destruction).
+// Drops a window's timers and queued messages (at destruction).
 void KillWindowTimers(HWND window);
 // Drops a destroyed window's system menu.
 void FreeSystemMenu(Window& w);
@@ -166,8 +166,6 @@ struct DialogTemplate {
 bool FindDialogTemplate(HINSTANCE module, const char* name, DialogTemplate* out);
 // Non-client insets (left, top, right, bottom) of a window of this style.
 RECT InsetsFor(DWORD style, DWORD exStyle, Kind kind);
-// The dialog procedure for the next dialog window this thread creates.
-extern thread_local DLGPROC pendingDialogProc;
 // Forgets focus, capture, clipping and the cursor.
 void ResetInputState();
 // Forgets every queued message, window timer, hook and message box.

@@ -127,6 +127,12 @@ bool RetrieveMessage(MSG* msg, HWND filter, UINT first, UINT last, bool remove) 
 
 void KillWindowTimers(HWND window) {
     Hold hold(Lock());
+    // Messages still queued for the window can reach nobody now.
+    for (auto& entry : M().queues) {
+        auto& posted = entry.second.posted;
+        posted.erase(std::remove_if(posted.begin(), posted.end(), [&](const MSG& m) { return m.hwnd == window; }),
+                     posted.end());
+    }
     auto& timers = M().timers;
     timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.window == window; }),
                  timers.end());

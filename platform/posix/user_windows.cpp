@@ -320,11 +320,6 @@ HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text
         } else if (parent) {
             w->owner = TopLevelOf(parent);
         }
-        if (w->kind == kDialog && pendingDialogProc) {
-            DLGPROC proc = pendingDialogProc;
-            memcpy(&w->extra[DWLP_DLGPROC], &proc, sizeof proc);
-            pendingDialogProc = nullptr;
-        }
     }
     CREATESTRUCTA cs;
     cs.lpCreateParams = initParam;

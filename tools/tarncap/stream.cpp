@@ -73,7 +73,8 @@ static bool ParseNumber(const std::string& option, const std::string& text, doub
     char* end = nullptr;
     double v = strtod(text.c_str(), &end);
     if (text.empty() || !end || *end || !(v >= low && v <= high)) {
-        fprintf(stderr, "tarncap: %s wants a number from %g to %g, not %s\n", option.c_str(), low, high, text.c_str());
+        fprintf(stderr, "tarncap: %s wants a number from %.10g to %.10g, not %s\n", option.c_str(), low, high,
+                text.c_str());
         return false;
     }
     *value = v;
@@ -303,10 +304,11 @@ static int StreamInto(Session& session, const StreamRequest& request, const BITM
         fprintf(stderr, "tarncap: %s\n", problem.c_str());
         return 1;
     }
+    // Each skipped frame came as a callback; the driver also keeps the count.
     DWORD skippedTotal;
     {
         std::lock_guard<std::mutex> hold(delivery.lock);
-        skippedTotal = delivery.skipped;
+        skippedTotal = delivery.skipped > skipped ? delivery.skipped : skipped;
     }
     if (capture.failed) fprintf(stderr, "tarncap: %s\n", capture.problem.c_str());
     if (interrupted) fprintf(stderr, "tarncap: interrupted\n");
