@@ -149,12 +149,25 @@ int AmendImageSize(const BITMAPINFOHEADER* format, LONG* width, LONG* height) {
     return w == format->biWidth && h == format->biHeight;
 }
 
+// An output the decoder can write and the camera has a YUV layout for.
+static BOOL OutputFormatSupported(const BITMAPINFOHEADER* format) {
+    DWORD c = format->biCompression;
+    if (c != 0 && c != FOURCC_I420 && c != FOURCC_IYUV && c != FOURCC_YV12 && c != FOURCC_YUY2 && c != FOURCC_UYVY)
+        return FALSE;
+    DWORD decoder = DecoderOpen(c, format->biBitCount);
+    return decoder != 0 && decoder != 1;
+}
+
 BOOL SetImageFormat(const BITMAPINFOHEADER* format) {
     CameraDevice* device = SelectedDevice();
     if (!device || !format) return FALSE;
     if (format->biWidth <= 0 || format->biHeight <= 0 || format->biWidth > 704 || format->biHeight > 576) return FALSE;
     LONG w = 0, h = 0;
     if (!AmendImageSize(format, &w, &h)) return FALSE;
+    // Refused before anything changes: a refusal half-way would leave the
+    // window, the sensor size and the output format of a format the driver
+    // does not deliver, with the decoder still on the old one.
+    if (!OutputFormatSupported(format)) return FALSE;
     if (!(format->biWidth == 176 && format->biHeight == 144)) device->panTiltMode = 0;
     LONG cameraW = format->biWidth, cameraH = format->biHeight;
     if (cameraW > 352 || cameraH > 288) {
@@ -180,6 +193,11 @@ BOOL SetImageFormat(const BITMAPINFOHEADER* format) {
     SetBitmapFormat(&device->cameraFormat, 16, FOURCC_PYUV);
     SetBitmapSize(&device->cameraFormat, cameraW, cameraH);
     if (!SetupDecoder(device->frameGrabber, &device->cameraFormat, &device->outputFormat)) return FALSE;
+    // The byte count of every frame is the driver's to say, whatever the
+    // request held there (0 is allowed for RGB, and any other number would
+    // be reported as the size of each frame).
+    BITMAPINFOHEADER* out = &device->outputFormat;
+    out->biSizeImage = (DWORD)ImageSizeFor(out->biCompression, out->biBitCount, out->biWidth, out->biHeight);
     DWORD c = device->outputFormat.biCompression;
     if (c != 0 && c != FOURCC_I420 && c != FOURCC_YV12 && c != FOURCC_YUY2 && c != FOURCC_UYVY) return FALSE;
     SetYUVFormat(viewport, 1, 0);

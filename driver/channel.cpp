@@ -85,7 +85,9 @@ DWORD CaptureSingleFrame(VIDEOHDR* header, int mode) {
     if (report == 0 || report == 2) return DV_ERR_SYNC;
     if (report != 1) return DV_ERR_PARAM1;
     header->dwTimeCaptured = timeGetTime() - captureStartTime;
-    header->dwBytesUsed = currentFormat.biSizeImage;
+    // Never more bytes than the buffer holds, whatever the format says.
+    DWORD bytes = currentFormat.biSizeImage;
+    header->dwBytesUsed = bytes < header->dwBufferLength ? bytes : header->dwBufferLength;
     header->dwFlags |= VHDR_DONE | VHDR_KEYFRAME;
     return DV_ERR_OK;
 }
@@ -158,9 +160,10 @@ static DWORD RouteMessage(DriverInstance* instance, UINT msg, LPARAM lParam1, LP
 DWORD DispatchChannelMessage(DWORD_PTR handle, UINT msg, LPARAM lParam1, LPARAM lParam2) {
     HLOCAL memory = (HLOCAL)handle;
     DriverInstance* instance = (DriverInstance*)LocalLock(memory);
-    // A handle that is no open channel gets an answer, never a dereference.
+    // A handle that is no open channel gets an answer, never a dereference;
+    // one of the driver's other, smaller blocks is not read past its end.
     if (!instance) return DV_ERR_INVALHANDLE;
-    if (instance->tag != INSTANCE_TAG) {
+    if (LocalSize(memory) < sizeof(DriverInstance) || instance->tag != INSTANCE_TAG) {
         LocalUnlock(memory);
         return DV_ERR_INVALHANDLE;
     }

@@ -104,7 +104,7 @@ BOOL CloseChannel(HLOCAL memory) {
     DriverInstance* instance = (DriverInstance*)LocalLock(memory);
     // A handle that is no channel of ours is refused, not freed.
     if (!instance) return FALSE;
-    if (instance->tag != INSTANCE_TAG) {
+    if (LocalSize(memory) < sizeof(DriverInstance) || instance->tag != INSTANCE_TAG) {
         LocalUnlock(memory);
         return FALSE;
     }

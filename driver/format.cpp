@@ -31,9 +31,10 @@ static DWORD SetFormat(const VIDEOCONFIGPARMS* parms) {
         return DV_ERR_OK;
     }
     BOOL accepted = SetImageFormat(&request);
-    // The copy holds the request either way until the next GET refreshes it
-    // from the device, so a repeated refused request is not sent again.
-    currentFormat = request;
+    // The copy is the device's format, accepted or not: it gives the byte
+    // count of every frame, which a refused request's size (or a request
+    // that left it 0) must never stand for.
+    GetImageFormat(&currentFormat);
     if (accepted) {
         trace(TRACE_MESSAGE, "    image type supported");
         return DV_ERR_OK;
@@ -84,6 +85,15 @@ DWORD FormatMessageHandler(DriverInstance* instance, UINT msg, LPARAM flags, LPA
     }
 }
 
+// A LOGPALETTE (version, entry count, four bytes per entry) that lies whole
+// within the caller's block of `size` bytes.
+static BOOL PaletteFits(const void* palette, DWORD size) {
+    if (size < 4) return FALSE;
+    const BYTE* header = (const BYTE*)palette;
+    DWORD entries = (DWORD)(header[2] | (header[3] << 8));
+    return size >= 4 + 4 * entries;
+}
+
 DWORD PaletteMessageHandler(DriverInstance* instance, UINT msg, LPARAM flags, LPARAM parmsWord) {
     const VIDEOCONFIGPARMS* parms = (const VIDEOCONFIGPARMS*)parmsWord;
     DWORD flagWord = (DWORD)flags;
@@ -99,6 +109,9 @@ DWORD PaletteMessageHandler(DriverInstance* instance, UINT msg, LPARAM flags, LP
         case 0x1010:
             trace(TRACE_MESSAGE, "    VIDEO_CONFIGURE_SET%s", current);
             if (!parms || !parms->lpData1) return DV_ERR_PARAM1;
+            // The decoder reads as many entries as the palette's header
+            // says; a block shorter than that is refused, not read past.
+            if (!PaletteFits(parms->lpData1, parms->dwSize1)) return DV_ERR_SIZEFIELD;
             SetDecoderPalette(parms->lpData1);
             return DV_ERR_OK;
         case 0x2000:

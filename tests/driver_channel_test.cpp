@@ -126,6 +126,14 @@ TEST_F(Channel, PaletteMessagesFollowTheirFlagWords) {
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x9000, &parms), DV_ERR_OK);
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0xA000, &parms), DV_ERR_OK);
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x2002, &parms), DV_ERR_NOTSUPPORTED);
+    // A palette whose header claims more entries than its block holds is
+    // refused before anything reads them.
+    palette[1] = 0x03;  // version 0x300
+    palette[3] = 0x01;  // 256 entries
+    parms.dwSize1 = 4 + 255 * 4;
+    EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x1000, &parms), DV_ERR_SIZEFIELD);
+    parms.dwSize1 = 3;
+    EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x1000, &parms), DV_ERR_SIZEFIELD);
     parms.lpData1 = nullptr;
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x1000, &parms), DV_ERR_PARAM1);
     EXPECT_EQ(Config(videoIn, DVM_PALETTE, 0x1000, nullptr), DV_ERR_PARAM1);

@@ -262,6 +262,26 @@ TEST_F(ZoomControl, ASizeCentresTheRectangleWithoutRepainting) {
     ExpectRect(calls.back().rect, kOrigin.x + 49, kOrigin.y + 43, kOrigin.x + 129, kOrigin.y + 103);
 }
 
+TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
+    RECT pan = PanInClient(88, 72);
+    PosixMouseDown(zoom, pan.left + 2, pan.top + 2);
+    SetCapture(parent);
+    PosixRunMessages();
+    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED, ZN_DRAGENDED}));
+    RECT clip;
+    GetClipCursor(&clip);
+    EXPECT_GT(clip.right - clip.left, 400);
+    EXPECT_STRNE(PosixCursorName(), "cross");
+    // The button coming up later changes nothing.
+    notifications.clear();
+    ReleaseCapture();
+    PosixMouseMove(zoom, pan.left + 20, pan.top + 2);
+    PosixMouseUp(zoom, pan.left + 20, pan.top + 2);
+    PosixRunMessages();
+    EXPECT_TRUE(notifications.empty());
+    EXPECT_EQ(Position().x, 88);
+}
+
 TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade) {
     DestroyWindow(zoom);
     int gdi = PosixLiveGdiObjects();

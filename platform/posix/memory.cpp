@@ -25,6 +25,7 @@ struct Heap {
     std::unordered_map<HANDLE, Block> blocks;
     std::unordered_map<const void*, HANDLE> byAddress;
     std::atomic<long> live{0};
+    std::atomic<long> badHandles{0};
     uintptr_t nextToken = 0x10;
 };
 
@@ -65,6 +66,7 @@ LPVOID Lock(Heap& heap, HANDLE handle) {
     std::lock_guard<std::mutex> hold(heap.lock);
     auto it = heap.blocks.find(handle);
     if (it == heap.blocks.end()) {
+        heap.badHandles++;
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
     }
@@ -76,6 +78,7 @@ BOOL Unlock(Heap& heap, HANDLE handle) {
     std::lock_guard<std::mutex> hold(heap.lock);
     auto it = heap.blocks.find(handle);
     if (it == heap.blocks.end()) {
+        heap.badHandles++;
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -91,6 +94,7 @@ HANDLE Free(Heap& heap, HANDLE handle) {
         std::lock_guard<std::mutex> hold(heap.lock);
         auto it = heap.blocks.find(handle);
         if (it == heap.blocks.end()) {
+            heap.badHandles++;
             SetLastError(ERROR_INVALID_HANDLE);
             return handle;
         }
@@ -161,5 +165,8 @@ long PosixLiveLocalBlocks(void) {
 }
 long PosixLiveGlobalBlocks(void) {
     return GlobalHeap().live.load();
+}
+long PosixBadMemoryHandles(void) {
+    return LocalHeap().badHandles.load() + GlobalHeap().badHandles.load();
 }
 }

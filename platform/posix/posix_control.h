@@ -60,6 +60,9 @@ void PosixInstallDefaultDevices(void);
 // The number of live local and global memory blocks (leak checks).
 long PosixLiveLocalBlocks(void);
 long PosixLiveGlobalBlocks(void);
+// How many times a handle that is no live block was locked, unlocked or
+// freed (a block released twice, or used after its release).
+long PosixBadMemoryHandles(void);
 
 // Messages the layer writes for a person (damaged hive, bad scenario ...)
 // go to stderr and are also kept, last first, for tests to read.

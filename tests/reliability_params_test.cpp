@@ -1,0 +1,99 @@
+// Parameter blocks a host gets wrong: a refused format leaves the device as
+// it was, the byte count of a frame is the driver's own (a request's 0 or
+// wrong number never stands for it), and no frame claims more bytes than
+// its buffer holds.
+#include "reliability_support.h"
+
+namespace {
+
+class BadParameters : public FaultHost {
+protected:
+    LRESULT SetFormat(BITMAPINFOHEADER format) {
+        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
+        return Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_SET, reinterpret_cast<LPARAM>(&parms));
+    }
+    BITMAPINFOHEADER GetFormat() {
+        BITMAPINFOHEADER format;
+        memset(&format, 0, sizeof format);
+        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
+        EXPECT_EQ(
+            Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
+            DV_ERR_OK);
+        return format;
+    }
+    static BITMAPINFOHEADER Format(LONG width, LONG height, WORD bits, DWORD compression, DWORD size) {
+        BITMAPINFOHEADER f;
+        memset(&f, 0, sizeof f);
+        f.biSize = sizeof f;
+        f.biWidth = width;
+        f.biHeight = height;
+        f.biPlanes = 1;
+        f.biBitCount = bits;
+        f.biCompression = compression;
+        f.biSizeImage = size;
+        return f;
+    }
+    LRESULT FrameInto(std::vector<BYTE>& buffer, DWORD length, VIDEOHDR* header) {
+        memset(header, 0, sizeof *header);
+        header->lpData = buffer.data();
+        header->dwBufferLength = length;
+        header->dwFlags = VHDR_PREPARED;
+        return Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(header), sizeof *header);
+    }
+};
+
+TEST_F(BadParameters, ARefusedFormatLeavesTheDeviceAsItWas) {
+    OpenVideoIn();
+    ASSERT_EQ(SetFormat(Format(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
+    BITMAPINFOHEADER good = GetFormat();
+    std::vector<BYTE> picture(good.biSizeImage);
+    VIDEOHDR header;
+    ASSERT_EQ(FrameInto(picture, good.biSizeImage, &header), DV_ERR_OK);
+    SimCamera camera = Camera();
+    const BITMAPINFOHEADER refused[] = {
+        Format(176, 144, 24, mmioFOURCC('M', 'J', 'P', 'G'), 1000),
+        Format(352, 288, 9, mmioFOURCC('Y', 'V', 'U', '9'), 352 * 288 * 9 / 8),
+        Format(176, 144, 16, mmioFOURCC('P', 'Y', 'U', 'V'), 176 * 144 * 2),
+        Format(1000, 1000, 24, 0, 3000000),
+        Format(176, 144, 32, 0, 176 * 144 * 4),
+    };
+    for (const BITMAPINFOHEADER& request : refused) {
+        EXPECT_EQ(SetFormat(request), DV_ERR_NOTSUPPORTED);
+        // The byte count of the next frame is the device's, not the request's.
+        EXPECT_EQ(currentFormat.biSizeImage, good.biSizeImage);
+        BITMAPINFOHEADER now = GetFormat();
+        EXPECT_EQ(memcmp(&now, &good, sizeof now), 0);
+        // The next frame comes through the window it came through before.
+        EXPECT_EQ(FrameInto(picture, good.biSizeImage, &header), DV_ERR_OK);
+        EXPECT_EQ(header.dwBytesUsed, good.biSizeImage);
+        SimCamera after = Camera();
+        EXPECT_EQ(after.videoSize, camera.videoSize);
+        EXPECT_EQ(after.colStart8, camera.colStart8);
+        EXPECT_EQ(after.rowEnd4, camera.rowEnd4);
+    }
+    CloseVideoIn();
+}
+
+TEST_F(BadParameters, TheByteCountOfAFrameIsTheDriversOwn) {
+    OpenVideoIn();
+    // RGB may leave the size 0; a wrong number is not taken either.
+    for (DWORD claimed : {0u, 100u, 0x7FFFFFFFu}) {
+        ASSERT_EQ(SetFormat(Format(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
+        EXPECT_EQ(currentFormat.biSizeImage, 160u * 120 * 3);
+        EXPECT_EQ(GetFormat().biSizeImage, 160u * 120 * 3);
+    }
+    ASSERT_EQ(SetFormat(Format(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
+    EXPECT_EQ(GetFormat().biSizeImage, 176u * 144 * 3 / 2);
+    std::vector<BYTE> picture(176 * 144 * 3 / 2);
+    VIDEOHDR header;
+    EXPECT_EQ(FrameInto(picture, static_cast<DWORD>(picture.size()), &header), DV_ERR_OK);
+    EXPECT_EQ(header.dwBytesUsed, picture.size());
+    // A copy of the format that is out of date (the device was changed by
+    // other means) never makes a frame claim more than its buffer.
+    currentFormat.biSizeImage = 0x10000000;
+    EXPECT_EQ(FrameInto(picture, static_cast<DWORD>(picture.size()), &header), DV_ERR_OK);
+    EXPECT_EQ(header.dwBytesUsed, picture.size());
+    CloseVideoIn();
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// tarncap check against the simulated camera: the driver passes its own
+// compliance run, one line per check and the summary, exit status 0; with
+// no camera the run fails and says why.
+#include <stdio.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "test_support.h"
+
+namespace {
+
+class TarncapCheck : public FreshHome {
+protected:
+    std::string output;
+    // Runs tarncap check (with a scenario file, if named); its exit status.
+    int RunCheck(const std::string& scenario = "") {
+        const char* bin = getenv("TARN2_BIN");
+        std::string command = scenario.empty() ? "" : "TARN2_SIM='" + scenario + "' ";
+        command += std::string(bin ? bin : ".") + "/tarncap --home '" + home + "' check 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return -1;
+        output.clear();
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
+        int status = pclose(pipe);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST_F(TarncapCheck, TheDriverPassesEveryCheck) {
+    EXPECT_EQ(RunCheck(), 0) << output;
+    EXPECT_EQ(output.find("FAIL"), std::string::npos) << output;
+    // The last line is the summary, and there were many checks.
+    size_t last = output.rfind(" passed, 0 failed\n");
+    ASSERT_NE(last, std::string::npos) << output;
+    size_t start = output.rfind('\n', last);
+    int passed = atoi(output.c_str() + (start == std::string::npos ? 0 : start + 1));
+    EXPECT_GT(passed, 150) << output;
+    EXPECT_NE(output.find("ok    DVM_PALETTE SET of 8 bytes claiming 256 entries -> refused"), std::string::npos);
+}
+
+TEST_F(TarncapCheck, WithoutACameraTheOpenFailsAndSaysSo) {
+    WriteFileText(HomeFile("none.sim"), "port 1 type 0x57\n");
+    EXPECT_EQ(RunCheck(HomeFile("none.sim")), 1) << output;
+    EXPECT_NE(output.find("FAIL  DRV_OPEN of VIDEO_IN: refused with 7 (DV_ERR_NOTDETECTED)"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find(" failed\n"), std::string::npos) << output;
+}
+
+}  // namespace
