@@ -55,6 +55,10 @@ uint32_t OutputSize(int kind, uint32_t width, uint32_t height) {
 }
 
 // ---- Reading lines ----
+//
+// Every writer works straight on pixel pairs in the frame's byte order: a
+// raw line is used where it lies in the frame, a compressed one is expanded
+// into a row on the stack first.
 
 typedef struct LineReader {
     const FrameInfo* frame;
@@ -62,33 +66,15 @@ typedef struct LineReader {
     int failed;
 } LineReader;
 
-static inline void SplitPairs(const uint8_t* __restrict pairs, uint32_t count, uint8_t* __restrict y,
-                              uint8_t* __restrict u, uint8_t* __restrict v, int y0, int cu, int y1, int cv) {
-    for (size_t i = 0; i < count; i++) {
-        const uint8_t* p = pairs + 4 * i;
-        y[2 * i] = p[y0];
-        u[i] = p[cu];
-        y[2 * i + 1] = p[y1];
-        v[i] = p[cv];
-    }
-}
+// Where Y0, U, Y1 and V sit in a pair of each byte order.
+typedef struct PairOrder {
+    int y0, u, y1, v;
+} PairOrder;
 
-static void Split(const uint8_t* pairs, uint32_t count, uint32_t order, uint8_t* y, uint8_t* u, uint8_t* v) {
-    // One call per order, so each loop has its offsets fixed.
-    switch (order) {
-        case FRAME_ORDER_YUYV:
-            SplitPairs(pairs, count, y, u, v, 0, 1, 2, 3);
-            break;
-        case FRAME_ORDER_UYVY:
-            SplitPairs(pairs, count, y, u, v, 1, 0, 3, 2);
-            break;
-        case FRAME_ORDER_YVYU:
-            SplitPairs(pairs, count, y, u, v, 0, 3, 2, 1);
-            break;
-        default:
-            SplitPairs(pairs, count, y, u, v, 1, 2, 3, 0);
-            break;
-    }
+static const PairOrder kOrders[FRAME_ORDER_COUNT] = {{0, 1, 2, 3}, {1, 0, 3, 2}, {0, 3, 2, 1}, {1, 2, 3, 0}};
+
+static const PairOrder* OrderOf(uint32_t order) {
+    return &kOrders[order < FRAME_ORDER_COUNT ? order : FRAME_ORDER_VYUY];
 }
 
 // Expands one compressed line into pairs; 0 when the stream is broken.
@@ -107,8 +93,9 @@ static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
         } else {
             uint32_t n = token - FRAME_REPEAT_BASE + 1;
             if (done == 0 || n > count - done) return 0;
-            uint8_t* last = pairs + 4 * (done - 1);
-            for (size_t i = 0; i < n; i++) memcpy(pairs + 4 * (done + i), last, 4);
+            uint32_t last;
+            memcpy(&last, pairs + 4 * (done - 1), 4);
+            for (size_t i = 0; i < n; i++) memcpy(pairs + 4 * (done + i), &last, 4);
             done += n;
         }
     }
@@ -116,20 +103,21 @@ static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
     return 1;
 }
 
-static void ReadLine(LineReader* r, uint8_t* y, uint8_t* u, uint8_t* v) {
+// The pairs of the next sent line: in the frame itself when raw, else
+// expanded into scratch (mid-grey when the stream is broken).
+static const uint8_t* ReadLine(LineReader* r, uint8_t* scratch) {
     const FrameInfo* f = r->frame;
     uint32_t count = f->width / 2;
     if (f->encoding == FRAME_RAW) {
-        Split(f->data + r->pos, count, f->order, y, u, v);
+        const uint8_t* pairs = f->data + r->pos;
         r->pos += count * 4;
-        return;
+        return pairs;
     }
-    uint8_t pairs[FRAME_MAX_WIDTH * 2];
-    if (!ExpandLine(r, pairs, count)) {
+    if (!ExpandLine(r, scratch, count)) {
         r->failed = 1;
-        memset(pairs, 0x80, count * 4);
+        memset(scratch, 0x80, count * 4);
     }
-    Split(pairs, count, f->order, y, u, v);
+    return scratch;
 }
 
 // ---- Colour conversion ----
@@ -142,91 +130,247 @@ static inline uint8_t Clamp(int value) {
 //   R = (298 (Y - 16) + 409 (V - 128) + 128) >> 8
 //   G = (298 (Y - 16) - 100 (U - 128) - 208 (V - 128) + 128) >> 8
 //   B = (298 (Y - 16) + 516 (U - 128) + 128) >> 8
-// A row is done in two plain passes that the compiler can vectorise: the
-// colour terms of each pixel pair spread to both pixels, then one
-// expression per channel and pixel.
-typedef struct RgbRow {
-    int16_t luma[FRAME_MAX_WIDTH];
-    int32_t red[FRAME_MAX_WIDTH], green[FRAME_MAX_WIDTH], blue[FRAME_MAX_WIDTH];
-    uint8_t r[FRAME_MAX_WIDTH], g[FRAME_MAX_WIDTH], b[FRAME_MAX_WIDTH];
-} RgbRow;
+// With y = Y - 16, u = U - 128, v = V - 128 and the whole multiples of 256
+// taken out of each coefficient, every term fits a 16-bit lane and the
+// result is the same to the bit:
+//   R = y + v + ((42 y + 153 v + 128) >> 8)
+//   G = y - v + ((42 y - 100 u + 48 v + 128) >> 8)
+//   B = y + 2 u + ((42 y + 4 u + 128) >> 8)
+// so eight pixels (four pairs) are converted at once, saturating to 0..255
+// when packed to bytes.
+static inline void PixelRgb(int y, int u, int v, uint8_t* r, uint8_t* g, uint8_t* b) {
+    int c = 298 * (y - 16);
+    *r = Clamp((c + 409 * (v - 128) + 128) >> 8);
+    *g = Clamp((c - 100 * (u - 128) - 208 * (v - 128) + 128) >> 8);
+    *b = Clamp((c + 516 * (u - 128) + 128) >> 8);
+}
 
-static void ConvertRow(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
-                       uint32_t width, RgbRow* __restrict row) {
+static inline uint32_t Pixel555(uint8_t r, uint8_t g, uint8_t b) {
+    return ((uint32_t)(r >> 3) << 10) | ((uint32_t)(g >> 3) << 5) | (uint32_t)(b >> 3);
+}
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+// The lanes of a pair order: Y in the high byte of each 16-bit word or the
+// low one, and U in the odd colour lane or the even one.
+typedef struct Lanes {
+    __m128i yShift, cShift;  // shift counts that bring Y or colour to the low byte
+    __m128i uOdd;            // all ones when U is the odd colour lane
+} Lanes;
+
+static Lanes LanesOf(const PairOrder* o) {
+    Lanes l;
+    l.yShift = _mm_cvtsi32_si128(o->y0 ? 8 : 0);
+    l.cShift = _mm_cvtsi32_si128(o->y0 ? 0 : 8);
+    l.uOdd = _mm_set1_epi16((short)(o->u > o->v ? -1 : 0));
+    return l;
+}
+
+// Eight pixels from four pairs as 16-bit red, green and blue, not clamped.
+static inline void Rgb8(const uint8_t* pairs, const Lanes* l, __m128i* red, __m128i* green, __m128i* blue) {
+    const __m128i low = _mm_set1_epi16(0xFF);
+    __m128i x = _mm_loadu_si128((const __m128i*)pairs);
+    __m128i y = _mm_sub_epi16(_mm_and_si128(_mm_srl_epi16(x, l->yShift), low), _mm_set1_epi16(16));
+    __m128i c = _mm_sub_epi16(_mm_and_si128(_mm_srl_epi16(x, l->cShift), low), _mm_set1_epi16(128));
+    // Each pair's colour spread to both its pixels.
+    __m128i even = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xA0), 0xA0);
+    __m128i odd = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xF5), 0xF5);
+    __m128i u = _mm_or_si128(_mm_and_si128(l->uOdd, odd), _mm_andnot_si128(l->uOdd, even));
+    __m128i v = _mm_or_si128(_mm_and_si128(l->uOdd, even), _mm_andnot_si128(l->uOdd, odd));
+    __m128i k = _mm_add_epi16(_mm_mullo_epi16(y, _mm_set1_epi16(42)), _mm_set1_epi16(128));
+    __m128i fr = _mm_add_epi16(k, _mm_mullo_epi16(v, _mm_set1_epi16(153)));
+    __m128i fg = _mm_add_epi16(
+        k, _mm_add_epi16(_mm_mullo_epi16(u, _mm_set1_epi16(-100)), _mm_mullo_epi16(v, _mm_set1_epi16(48))));
+    __m128i fb = _mm_add_epi16(k, _mm_slli_epi16(u, 2));
+    *red = _mm_add_epi16(_mm_add_epi16(y, v), _mm_srai_epi16(fr, 8));
+    *green = _mm_add_epi16(_mm_sub_epi16(y, v), _mm_srai_epi16(fg, 8));
+    *blue = _mm_add_epi16(_mm_add_epi16(y, _mm_add_epi16(u, u)), _mm_srai_epi16(fb, 8));
+}
+
+// Clamped to 0..255 and back in 16-bit lanes.
+static inline __m128i Saturate(__m128i value) {
+    return _mm_unpacklo_epi8(_mm_packus_epi16(value, value), _mm_setzero_si128());
+}
+
+// Eight pixels as 15-bit 5-5-5 values.
+static inline __m128i Rgb555x8(const uint8_t* pairs, const Lanes* l) {
+    __m128i r, g, b;
+    Rgb8(pairs, l, &r, &g, &b);
+    const __m128i top5 = _mm_set1_epi16(0xF8);
+    r = _mm_slli_epi16(_mm_and_si128(Saturate(r), top5), 7);
+    g = _mm_slli_epi16(_mm_and_si128(Saturate(g), top5), 2);
+    b = _mm_srli_epi16(Saturate(b), 3);
+    return _mm_or_si128(_mm_or_si128(r, g), b);
+}
+
+// Eight pixels as blue-green-red: 24 bytes at out, and two more bytes of
+// zeros after them, which the next group overwrites.
+static inline void StoreBgr8(uint8_t* out, __m128i r, __m128i g, __m128i b) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i bg = _mm_unpacklo_epi8(_mm_packus_epi16(b, b), _mm_packus_epi16(g, g));
+    __m128i r0 = _mm_unpacklo_epi8(_mm_packus_epi16(r, r), zero);
+    __m128i p0 = _mm_unpacklo_epi16(bg, r0), p1 = _mm_unpackhi_epi16(bg, r0);
+    // Each 64-bit lane holds two 4-byte pixels; squeeze them to 6 bytes.
+    const __m128i first = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF);
+    const __m128i second = _mm_set_epi32(0xFFFF, (int)0xFF000000u, 0xFFFF, (int)0xFF000000u);
+    p0 = _mm_or_si128(_mm_and_si128(p0, first), _mm_and_si128(_mm_srli_epi64(p0, 8), second));
+    p1 = _mm_or_si128(_mm_and_si128(p1, first), _mm_and_si128(_mm_srli_epi64(p1, 8), second));
+    _mm_storel_epi64((__m128i*)out, p0);
+    _mm_storel_epi64((__m128i*)(out + 6), _mm_srli_si128(p0, 8));
+    _mm_storel_epi64((__m128i*)(out + 12), p1);
+    _mm_storel_epi64((__m128i*)(out + 18), _mm_srli_si128(p1, 8));
+}
+#endif
+
+// Rows of RGB. The width is a multiple of 8, so whole groups of eight
+// pixels make a row.
+static void RowRgb24(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+#if defined(__SSE2__)
+    Lanes l = LanesOf(o);
+    __m128i r, g, b;
+    uint32_t x = 0;
+    for (; x + 8 < width; x += 8) {
+        Rgb8(pairs + 2 * x, &l, &r, &g, &b);
+        StoreBgr8(out + 3 * x, r, g, b);
+    }
+    // The last group through a spare, so nothing lands past the row.
+    uint8_t last[26];
+    Rgb8(pairs + 2 * x, &l, &r, &g, &b);
+    StoreBgr8(last, r, g, b);
+    memcpy(out + 3 * x, last, 24);
+#else
     for (size_t i = 0; i < width / 2; i++) {
-        int cu = u[i] - 128, cv = v[i] - 128;
-        int red = 409 * cv + 128, green = -100 * cu - 208 * cv + 128, blue = 516 * cu + 128;
-        row->red[2 * i] = red;
-        row->red[2 * i + 1] = red;
-        row->green[2 * i] = green;
-        row->green[2 * i + 1] = green;
-        row->blue[2 * i] = blue;
-        row->blue[2 * i + 1] = blue;
-        row->luma[2 * i] = (int16_t)(y[2 * i] - 16);
-        row->luma[2 * i + 1] = (int16_t)(y[2 * i + 1] - 16);
+        const uint8_t* p = pairs + 4 * i;
+        uint8_t* px = out + 6 * i;
+        PixelRgb(p[o->y0], p[o->u], p[o->v], px + 2, px + 1, px);
+        PixelRgb(p[o->y1], p[o->u], p[o->v], px + 5, px + 4, px + 3);
     }
-    for (size_t x = 0; x < width; x++) {
-        int c = 298 * row->luma[x];
-        row->r[x] = Clamp((c + row->red[x]) >> 8);
-        row->g[x] = Clamp((c + row->green[x]) >> 8);
-        row->b[x] = Clamp((c + row->blue[x]) >> 8);
-    }
+#endif
 }
 
-static void RowRgb24(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
+static void RowRgb16(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+#if defined(__SSE2__)
+    Lanes l = LanesOf(o);
+    for (uint32_t x = 0; x < width; x += 8) _mm_storeu_si128((__m128i*)(out + 2 * x), Rgb555x8(pairs + 2 * x, &l));
+#else
     for (size_t x = 0; x < width; x++) {
-        out[3 * x] = row->b[x];
-        out[3 * x + 1] = row->g[x];
-        out[3 * x + 2] = row->r[x];
-    }
-}
-
-static void RowRgb16(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
-    for (size_t x = 0; x < width; x++) {
-        uint32_t pixel =
-            ((uint32_t)(row->r[x] >> 3) << 10) | ((uint32_t)(row->g[x] >> 3) << 5) | (uint32_t)(row->b[x] >> 3);
+        const uint8_t* p = pairs + 4 * (x / 2);
+        uint8_t r, g, b;
+        PixelRgb(p[x & 1 ? o->y1 : o->y0], p[o->u], p[o->v], &r, &g, &b);
+        uint32_t pixel = Pixel555(r, g, b);
         out[2 * x] = (uint8_t)pixel;
         out[2 * x + 1] = (uint8_t)(pixel >> 8);
     }
+#endif
 }
 
-static void RowRgb8(const RgbRow* __restrict row, uint32_t width, uint8_t* __restrict out) {
-    for (size_t x = 0; x < width; x++)
-        out[x] = paletteIndex[((uint32_t)(row->r[x] >> 3) << 10) | ((uint32_t)(row->g[x] >> 3) << 5) |
-                              (uint32_t)(row->b[x] >> 3)];
+static void RowRgb8(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+#if defined(__SSE2__)
+    Lanes l = LanesOf(o);
+    uint16_t index[8];
+    for (uint32_t x = 0; x < width; x += 8) {
+        _mm_storeu_si128((__m128i*)index, Rgb555x8(pairs + 2 * x, &l));
+        for (int i = 0; i < 8; i++) out[x + i] = paletteIndex[index[i]];
+    }
+#else
+    for (size_t x = 0; x < width; x++) {
+        const uint8_t* p = pairs + 4 * (x / 2);
+        uint8_t r, g, b;
+        PixelRgb(p[x & 1 ? o->y1 : o->y0], p[o->u], p[o->v], &r, &g, &b);
+        out[x] = paletteIndex[Pixel555(r, g, b)];
+    }
+#endif
 }
 
-static void RowPacked(const uint8_t* __restrict y, const uint8_t* __restrict u, const uint8_t* __restrict v,
-                      uint32_t width, uint8_t* __restrict out, int yFirst) {
-    uint32_t pairs = width / 2;
-    if (yFirst) {
-        for (size_t i = 0; i < pairs; i++) {
-            out[4 * i] = y[2 * i];
-            out[4 * i + 1] = u[i];
-            out[4 * i + 2] = y[2 * i + 1];
-            out[4 * i + 3] = v[i];
-        }
-    } else {
-        for (size_t i = 0; i < pairs; i++) {
-            out[4 * i] = u[i];
-            out[4 * i + 1] = y[2 * i];
-            out[4 * i + 2] = v[i];
-            out[4 * i + 3] = y[2 * i + 1];
-        }
+// ---- YUV outputs ----
+
+// Packed 4:2:2 in the output's order (`yFirst`: Y0 U Y1 V, else U Y0 V Y1).
+static void RowPacked(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out,
+                      int yFirst) {
+    uint32_t count = width / 2;
+    if ((yFirst && o == &kOrders[FRAME_ORDER_YUYV]) || (!yFirst && o == &kOrders[FRAME_ORDER_UYVY])) {
+        memcpy(out, pairs, count * 4);
+        return;
+    }
+    const PairOrder* want = &kOrders[yFirst ? FRAME_ORDER_YUYV : FRAME_ORDER_UYVY];
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Y and colour apart in 16-bit lanes, U and V swapped when they come
+    // the other way round, then put together in the output's order.
+    Lanes l = LanesOf(o);
+    const __m128i low = _mm_set1_epi16(0xFF);
+    for (; i + 4 <= count; i += 4) {
+        __m128i x = _mm_loadu_si128((const __m128i*)(pairs + 4 * i));
+        __m128i y = _mm_and_si128(_mm_srl_epi16(x, l.yShift), low);
+        __m128i c = _mm_and_si128(_mm_srl_epi16(x, l.cShift), low);
+        __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xB1), 0xB1);
+        c = _mm_or_si128(_mm_and_si128(l.uOdd, swapped), _mm_andnot_si128(l.uOdd, c));
+        __m128i packed = yFirst ? _mm_or_si128(y, _mm_slli_epi16(c, 8)) : _mm_or_si128(c, _mm_slli_epi16(y, 8));
+        _mm_storeu_si128((__m128i*)(out + 4 * i), packed);
+    }
+#endif
+    for (; i < count; i++) {
+        const uint8_t* p = pairs + 4 * i;
+        uint8_t* q = out + 4 * i;
+        q[want->y0] = p[o->y0];
+        q[want->u] = p[o->u];
+        q[want->y1] = p[o->y1];
+        q[want->v] = p[o->v];
     }
 }
 
-// Colour of two 4:2:2 lines averaged into one 4:2:0 line.
-static void AverageTwo(const uint8_t* __restrict a, const uint8_t* __restrict b, uint32_t count,
-                       uint8_t* __restrict out) {
-    for (size_t i = 0; i < count; i++) out[i] = (uint8_t)((a[i] + b[i] + 1) >> 1);
+// The luminance of a line of pairs.
+static void RowLuma(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+    uint32_t x = 0;
+#if defined(__SSE2__)
+    Lanes l = LanesOf(o);
+    const __m128i low = _mm_set1_epi16(0xFF);
+    for (; x + 16 <= width; x += 16) {
+        __m128i a = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x)), l.yShift), low);
+        __m128i b = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x + 16)), l.yShift), low);
+        _mm_storeu_si128((__m128i*)(out + x), _mm_packus_epi16(a, b));
+    }
+#endif
+    for (; x < width; x += 2) {
+        out[x] = pairs[2 * x + o->y0];
+        out[x + 1] = pairs[2 * x + o->y1];
+    }
 }
 
-// Colour of four 4:2:2 lines averaged into one line of 4 x 4 blocks.
-static void AverageBlock(const uint8_t* const* rows, uint32_t count, uint8_t* out) {
-    for (size_t i = 0; i < count; i++) {
+// Colour of two 4:2:2 lines averaged into one 4:2:0 line of U and of V.
+static void RowChroma420(const uint8_t* __restrict a, const uint8_t* __restrict b, const PairOrder* o, uint32_t width,
+                         uint8_t* __restrict u, uint8_t* __restrict v) {
+    uint32_t i = 0, count = width / 2;
+#if defined(__SSE2__)
+    Lanes l = LanesOf(o);
+    const __m128i low = _mm_set1_epi16(0xFF);
+    for (; i + 8 <= count; i += 8) {
+        __m128i a0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i)), l.cShift), low);
+        __m128i a1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i + 16)), l.cShift), low);
+        __m128i b0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i)), l.cShift), low);
+        __m128i b1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i + 16)), l.cShift), low);
+        // (a + b + 1) >> 1 on each colour byte.
+        __m128i mean = _mm_avg_epu8(_mm_packus_epi16(a0, a1), _mm_packus_epi16(b0, b1));
+        __m128i even = _mm_packus_epi16(_mm_and_si128(mean, low), mean);
+        __m128i odd = _mm_packus_epi16(_mm_srli_epi16(mean, 8), mean);
+        int uOdd = o->u > o->v;
+        _mm_storel_epi64((__m128i*)(u + i), uOdd ? odd : even);
+        _mm_storel_epi64((__m128i*)(v + i), uOdd ? even : odd);
+    }
+#endif
+    for (; i < count; i++) {
+        u[i] = (uint8_t)((a[4 * i + o->u] + b[4 * i + o->u] + 1) >> 1);
+        v[i] = (uint8_t)((a[4 * i + o->v] + b[4 * i + o->v] + 1) >> 1);
+    }
+}
+
+// Colour of four 4:2:2 lines averaged over 4 x 4 blocks: each block holds
+// two pairs of each line.
+static void RowChroma410(const uint8_t* const* rows, int offset, uint32_t width, uint8_t* out) {
+    for (size_t i = 0; i < width / 4; i++) {
         uint32_t sum = 4;
-        for (int k = 0; k < 4; k++) sum += (uint32_t)rows[k][2 * i] + rows[k][2 * i + 1];
+        for (int k = 0; k < 4; k++) sum += (uint32_t)rows[k][8 * i + offset] + rows[k][8 * i + 4 + offset];
         out[i] = (uint8_t)(sum >> 3);
     }
 }
@@ -237,43 +381,42 @@ static int LinesPerGroup(int kind) {
     return kind == OUT_I420 || kind == OUT_YV12 ? 2 : kind == OUT_YVU9 ? 4 : 1;
 }
 
-static void WriteGroup(int kind, uint32_t line, uint8_t* const* y, uint8_t* const* u, uint8_t* const* v, uint32_t width,
-                       uint32_t height, RgbRow* rgb, uint8_t* target) {
+static void WriteGroup(int kind, uint32_t line, const uint8_t* const* pairs, const PairOrder* o, uint32_t width,
+                       uint32_t height, uint8_t* target) {
     uint32_t area = width * height;
     switch (kind) {
         case OUT_RGB24:
-            ConvertRow(y[0], u[0], v[0], width, rgb);
-            RowRgb24(rgb, width, target + (height - 1 - line) * RgbStride(width, 24));
+            RowRgb24(pairs[0], o, width, target + (height - 1 - line) * RgbStride(width, 24));
             break;
         case OUT_RGB16:
-            ConvertRow(y[0], u[0], v[0], width, rgb);
-            RowRgb16(rgb, width, target + (height - 1 - line) * RgbStride(width, 16));
+            RowRgb16(pairs[0], o, width, target + (height - 1 - line) * RgbStride(width, 16));
             break;
         case OUT_RGB8:
-            ConvertRow(y[0], u[0], v[0], width, rgb);
-            RowRgb8(rgb, width, target + (height - 1 - line) * RgbStride(width, 8));
+            RowRgb8(pairs[0], o, width, target + (height - 1 - line) * RgbStride(width, 8));
             break;
         case OUT_YUY2:
         case OUT_UYVY:
-            RowPacked(y[0], u[0], v[0], width, target + line * width * 2, kind == OUT_YUY2);
+            RowPacked(pairs[0], o, width, target + line * width * 2, kind == OUT_YUY2);
             break;
         case OUT_I420:
         case OUT_YV12: {
             uint32_t half = width / 2, quarter = half * (height / 2);
-            memcpy(target + line * width, y[0], width);
-            memcpy(target + (line + 1) * width, y[1], width);
+            RowLuma(pairs[0], o, width, target + line * width);
+            RowLuma(pairs[1], o, width, target + (line + 1) * width);
             uint8_t* first = target + area + (line / 2) * half;
             uint8_t* second = first + quarter;
-            AverageTwo(u[0], u[1], half, kind == OUT_I420 ? first : second);
-            AverageTwo(v[0], v[1], half, kind == OUT_I420 ? second : first);
+            if (kind == OUT_I420)
+                RowChroma420(pairs[0], pairs[1], o, width, first, second);
+            else
+                RowChroma420(pairs[0], pairs[1], o, width, second, first);
             break;
         }
         case OUT_YVU9: {
             uint32_t small = width / 4, sixteenth = small * (height / 4);
-            for (int k = 0; k < 4; k++) memcpy(target + (line + k) * width, y[k], width);
+            for (uint32_t k = 0; k < 4; k++) RowLuma(pairs[k], o, width, target + (line + k) * width);
             uint8_t* vPlane = target + area + (line / 4) * small;
-            AverageBlock(v, small, vPlane);
-            AverageBlock(u, small, vPlane + sixteenth);
+            RowChroma410(pairs, o->v, width, vPlane);
+            RowChroma410(pairs, o->u, width, vPlane + sixteenth);
             break;
         }
         default:
@@ -283,11 +426,9 @@ static void WriteGroup(int kind, uint32_t line, uint8_t* const* y, uint8_t* cons
 
 uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
     if (kind <= OUT_NONE || kind >= OUT_KIND_COUNT || !info || !target) return 1;
-    uint8_t yRows[4][FRAME_MAX_WIDTH], uRows[4][FRAME_MAX_WIDTH / 2], vRows[4][FRAME_MAX_WIDTH / 2];
-    uint8_t* y[4] = {yRows[0], yRows[1], yRows[2], yRows[3]};
-    uint8_t* u[4] = {uRows[0], uRows[1], uRows[2], uRows[3]};
-    uint8_t* v[4] = {vRows[0], vRows[1], vRows[2], vRows[3]};
-    RgbRow rgb;
+    uint8_t scratch[4][FRAME_MAX_WIDTH * 2];
+    const uint8_t* pairs[4] = {scratch[0], scratch[1], scratch[2], scratch[3]};
+    const PairOrder* order = OrderOf(info->order);
     LineReader reader = {info, 0, 0};
     int decimated = (info->flags & FRAME_FLAG_DECIMATED) != 0;
     uint32_t group = (uint32_t)LinesPerGroup(kind);
@@ -295,39 +436,52 @@ uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
         for (uint32_t k = 0; k < group; k++) {
             // A decimated frame sends even lines only; odd ones repeat them.
             if (decimated && ((line + k) & 1)) {
-                uint32_t from = k ? k - 1 : 0;
-                y[k] = y[from];
-                u[k] = u[from];
-                v[k] = v[from];
+                pairs[k] = pairs[k ? k - 1 : 0];
                 continue;
             }
-            y[k] = yRows[k];
-            u[k] = uRows[k];
-            v[k] = vRows[k];
-            ReadLine(&reader, y[k], u[k], v[k]);
+            pairs[k] = ReadLine(&reader, scratch[k]);
         }
-        WriteGroup(kind, line, y, u, v, info->width, info->height, &rgb, target);
+        WriteGroup(kind, line, pairs, order, info->width, info->height, target);
     }
     return reader.failed ? 1 : 0;
 }
 
+// One row of pixels doubled into a row that does not overlap it: each pixel
+// read as four bytes and written twice, three bytes apart, so the fourth
+// byte of each write is overwritten by the next. The last pixel is copied
+// by bytes, so nothing is read or written past either row.
+static void DoubleRow(const uint8_t* __restrict source, uint32_t width, uint8_t* __restrict target) {
+    uint32_t x = 0;
+    for (; x + 1 < width; x++) {
+        uint32_t pixel;
+        memcpy(&pixel, source + 3 * x, 4);
+        memcpy(target + 6 * x, &pixel, 4);
+        memcpy(target + 6 * x + 3, &pixel, 4);
+    }
+    memcpy(target + 6 * x, source + 3 * x, 3);
+    memcpy(target + 6 * x + 3, source + 3 * x, 3);
+}
+
 void DoublePicture(uint8_t* picture, uint32_t width, uint32_t height) {
     uint32_t from = RgbStride(width, 24), to = RgbStride(2 * width, 24);
-    // From the last row and the last pixel back, so nothing is overwritten
-    // before it has been read: row r lands on rows 2r and 2r + 1.
-    for (uint32_t r = height; r-- > 0;) {
-        const uint8_t* source = picture + r * from;
+    // From the last row back, so nothing is overwritten before it has been
+    // read: row r lands on rows 2r and 2r + 1, which lie wholly past row r
+    // for every row but the first.
+    for (uint32_t r = height; r-- > 1;) {
         uint8_t* target = picture + 2 * r * to;
-        for (uint32_t x = width; x-- > 0;) {
-            uint8_t b = source[3 * x], g = source[3 * x + 1], red = source[3 * x + 2];
-            uint8_t* out = target + 6 * x;
-            out[0] = b;
-            out[1] = g;
-            out[2] = red;
-            out[3] = b;
-            out[4] = g;
-            out[5] = red;
-        }
+        DoubleRow(picture + r * from, width, target);
         memcpy(target + to, target, to);
     }
+    // The first row overlaps its own doubling: from the last pixel back.
+    for (uint32_t x = width; x-- > 0;) {
+        uint8_t b = picture[3 * x], g = picture[3 * x + 1], red = picture[3 * x + 2];
+        uint8_t* out = picture + 6 * x;
+        out[0] = b;
+        out[1] = g;
+        out[2] = red;
+        out[3] = b;
+        out[4] = g;
+        out[5] = red;
+    }
+    memcpy(picture + to, picture, to);
 }
