@@ -118,7 +118,7 @@ struct Reference {
           yuy2(s.width * s.height * 2),
           argb(s.width * s.height * 4),
           planes(s.width * s.height * 2),
-          picture(4 * 352 * 288 * 3),
+          picture(5 * 352 * 288 * 3),
           format(name),
           doubling(doubled) {
         // The picture the camera saw, through our own YUY2 output.

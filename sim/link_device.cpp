@@ -363,7 +363,13 @@ int StartUpload(Simulator& s, Context* c, uint32_t now, const void* in, DWORD in
     record.accepted = accepted ? 1 : 0;
     s.uploads.push_back(record);
     if (!accepted) return Flag(out, outSize, returned, false);
+    // A fresh upload keeps the frame buffer of the last one, so that a
+    // stream of pictures costs the host no allocation.
+    std::vector<uint8_t> kept;
+    kept.swap(u.source);
     u = Upload();
+    kept.clear();
+    u.source.swap(kept);
     u.active = true;
     u.state = UPLOAD_STARTED;
     u.buffer = (uint8_t*)request.bufferAddress;

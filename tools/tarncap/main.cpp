@@ -31,7 +31,7 @@ static void Usage(FILE* out) {
             "                     stream frames through the driver's stream engine into an\n"
             "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
             "                     4 buffers by default); prints frames delivered, frames\n"
-            "                     skipped and the rate achieved\n"
+            "                     skipped, the rate achieved and the CPU time per frame\n"
             "  dialog camera|advanced|format|driver [--lang L] [--do SCRIPT]\n"
             "                     open a driver dialog as a host does (DVM_DIALOG on its\n"
             "                     channel, DRV_CONFIGURE for driver), print it, play the\n"
