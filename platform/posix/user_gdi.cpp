@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
 #include "user_internal.h"
 
@@ -39,7 +38,7 @@ struct GdiState {
     std::map<HGDIOBJ, GdiObject*> objects;
     std::map<HDC, DeviceContext*> dcs;
     uintptr_t nextHandle = 0x600000;
-    std::set<Menu*> menus;
+    std::map<HMENU, Menu*> menus;
     GdiObject* stock[20] = {};
     GdiObject* sysBrushes[31] = {};
 };
@@ -65,8 +64,8 @@ void* NextHandle() {
 }
 
 Menu* FindMenu(HMENU menu) {
-    Menu* m = reinterpret_cast<Menu*>(menu);
-    return G().menus.count(m) ? m : nullptr;
+    auto it = G().menus.find(menu);
+    return it == G().menus.end() ? nullptr : it->second;
 }
 
 GdiObject* NewObject(GdiKind kind, COLORREF color, bool stock, bool hollow) {
@@ -111,7 +110,8 @@ Menu* DefaultSystemMenu(const Window& w) {
     m->items.push_back({top && (w.style & WS_MAXIMIZEBOX) ? 0u : grey, SC_MAXIMIZE, "Ma&ximize"});
     m->items.push_back({MF_SEPARATOR, 0, ""});
     m->items.push_back({0, SC_CLOSE, "&Close\tAlt+F4"});
-    G().menus.insert(m);
+    m->handle = static_cast<HMENU>(NextHandle());
+    G().menus[m->handle] = m;
     return m;
 }
 
@@ -149,7 +149,7 @@ void Invalidate(HWND window, bool erase) {
 
 void FreeSystemMenu(Window& w) {
     if (!w.systemMenu) return;
-    G().menus.erase(w.systemMenu);
+    G().menus.erase(w.systemMenu->handle);
     delete w.systemMenu;
     w.systemMenu = nullptr;
 }
@@ -388,7 +388,7 @@ HMENU WINAPI GetSystemMenu(HWND window, BOOL revert) {
         return nullptr;
     }
     if (!w->systemMenu) w->systemMenu = DefaultSystemMenu(*w);
-    return reinterpret_cast<HMENU>(w->systemMenu);
+    return w->systemMenu->handle;
 }
 
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
