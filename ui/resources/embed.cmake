@@ -2,9 +2,9 @@
 # as byte arrays, which hands them to the POSIX layer when the module loads.
 function(tarn2_bytes path variable)
   file(READ ${path} hex HEX)
-  # Hex numbers into unsigned char arrays: bytes above 0x7F need no narrowing.
-  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
-  string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
+  # Character literals, so that bytes above 0x7F need no narrowing to char.
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(REGEX REPLACE "('\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..','\\\\x..',)" "\\1\n" bytes "${bytes}")
   set(${variable} "${bytes}" PARENT_SCOPE)
 endfunction()
 
