@@ -259,3 +259,25 @@ TEST_F(AdvancedDialog, ADragPansTheWindowUncompressedAndCancelPutsItBack) {
     EXPECT_EQ(after.top, opening.top);
     EXPECT_EQ(after.right, opening.right);
 }
+
+TEST_F(AdvancedDialog, ADragCutShortByTheDialogsEndStillGivesTheCompressionBack) {
+    OpenCamera();
+    ASSERT_TRUE(SetCompressionSettings(1, 1, 40, 60, 50));
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_ZOOM);
+            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
+            RECT client;
+            GetClientRect(zoomControl, &client);
+            PosixMouseDown(zoomControl, client.right / 2, client.bottom / 2);
+        },
+        [](HWND d) {
+            EXPECT_EQ(CompressionNow().mode, 0);
+            PosixPressKey(VK_RETURN);
+        },
+    });
+    Compression c = CompressionNow();
+    EXPECT_EQ(c.mode, 1);
+    EXPECT_EQ(c.videoConf, 1);
+    EXPECT_EQ(c.conferenceLevel, 40u);
+}

@@ -5,7 +5,6 @@
 #include "driver/driver.h"
 #include "platform/posix/posix_windows.h"
 #include "test_support.h"
-#include "trace/trace.h"
 #include "ui/czoom.h"
 #include "ui/resources/resource.h"
 
@@ -300,16 +299,14 @@ TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade)
     EXPECT_EQ(PosixLiveLocalBlocks(), local);
 }
 
-TEST(ZoomControlClass, TheAttachHookRegistersItForTheModule) {
-    // Another module than the one the fixture registers for.
-    HINSTANCE module = reinterpret_cast<HINSTANCE>(&notifications);
-    HINSTANCE savedModule = moduleHandle, savedTraceModule = traceModule;
+TEST(ZoomControlClass, TheAttachHookRegistersIt) {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    UnregisterClassA(ZOOM_CLASS_NAME, module);
     WNDCLASSA found = {};
     ASSERT_FALSE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
     DllMain(module, DLL_PROCESS_ATTACH, nullptr);
-    moduleHandle = savedModule;
-    traceModule = savedTraceModule;
     ASSERT_TRUE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
+    EXPECT_EQ(found.hInstance, module);
     EXPECT_EQ(found.lpfnWndProc, ZoomControlProc);
     EXPECT_EQ(found.style, 0u);
     EXPECT_EQ(found.cbClsExtra, 0);

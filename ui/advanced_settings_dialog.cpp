@@ -240,6 +240,13 @@ static void ChooseZoom(HWND dialog) {
     }
 }
 
+// Puts back the compression saved at a drag's start; only that.
+static void EndPanDrag(void) {
+    if (!dragUnderWay) return;
+    dragUnderWay = FALSE;
+    SetCompressionSettings(dragMode, dragConference, dragConferenceLevel, dragPreviewLevel, dragQuality);
+}
+
 // A pan drag runs uncompressed, so that each frame shows where the window is.
 static void PanNotification(HWND dialog, int code) {
     switch (code) {
@@ -258,10 +265,7 @@ static void PanNotification(HWND dialog, int code) {
             break;
         }
         case ZN_DRAGENDED:
-            // Only the settings saved at a drag's start are put back.
-            if (!dragUnderWay) break;
-            dragUnderWay = FALSE;
-            SetCompressionSettings(dragMode, dragConference, dragConferenceLevel, dragPreviewLevel, dragQuality);
+            EndPanDrag();
             break;
         default:
             break;
@@ -289,6 +293,9 @@ static void RestoreOpeningValues(void) {
 }
 
 static void EndAdvanced(HWND dialog, int id) {
+    // A drag that the dialog's end cuts short must not leave the camera
+    // uncompressed: its end notification would find no dialog.
+    EndPanDrag();
     if (id == IDCANCEL) RestoreOpeningValues();
     GetWindowRect(dialog, &advancedRect);
     EndDialog(dialog, id == IDOK ? 1 : 0);

@@ -349,6 +349,17 @@ typedef const SCROLLINFO* LPCSCROLLINFO;
 #define CBN_SELCHANGE 1
 #define CBN_EDITCHANGE 5
 
+// Class styles.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_OWNDC 0x0020
+#define CS_CLASSDC 0x0040
+#define CS_PARENTDC 0x0080
+#define CS_NOCLOSE 0x0200
+#define CS_SAVEBITS 0x0800
+#define CS_GLOBALCLASS 0x4000
+
 // Window words.
 #define GWL_WNDPROC (-4)
 #define GWL_HINSTANCE (-6)
