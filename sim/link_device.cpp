@@ -45,6 +45,7 @@ struct Upload {
     uint32_t target = 0;  // bytes it will deliver
     bool overflow = false;
     uint32_t failAt = kNoFailure;
+    uint32_t stallAt = kNoFailure;  // bytes after which a frozen camera sends no more
     uint32_t shortBy = 0;
     size_t record = 0;
 };
@@ -72,6 +73,9 @@ struct Simulator {
     uint32_t uploadRequests = 0;
     long commandsAnswered = 0;
     bool vanished = false;
+    // The camera still answers commands, but the frame being read out stops
+    // halfway and no frame follows it.
+    bool frozen = false;
     uintptr_t lastStatusBuffer = 0;
     // The scene's light follows the scenario's profile from power-up until
     // a test sets it by hand.
@@ -125,6 +129,7 @@ void PowerUp(Simulator& s) {
     s.uploadRequests = 0;
     s.commandsAnswered = 0;
     s.vanished = sc.vanishAfter == 0;
+    s.frozen = false;
     s.lastStatusBuffer = 0;
     s.powerUpTime = Now();
     s.followProfile = !sc.lightProfile.empty();
@@ -143,6 +148,7 @@ void Capture(Simulator& s) {
     bool fault = false;
     for (uint32_t which : s.scenario.streamState3) fault = fault || Hits(which, s.frameNumber);
     s.camera.status[2] = fault ? SIM_STREAM_FAULT : SIM_STREAM_READY;
+    if (s.scenario.freezeAt > 0 && s.frameNumber == (uint32_t)s.scenario.freezeAt) s.frozen = true;
 }
 
 void TestPattern(const Simulator& s, uint32_t count, std::vector<uint8_t>* out) {
@@ -177,6 +183,7 @@ bool Claim(Simulator& s, Upload& u) {
     }
     u.target = u.shortBy >= u.target ? 0 : u.target - u.shortBy;
     if (u.failAt != kNoFailure) u.failAt = u.target / 2 / u.chunk * u.chunk;
+    if (u.frameData && s.frozen) u.stallAt = u.target / 2 / u.chunk * u.chunk;
     return true;
 }
 
@@ -203,7 +210,11 @@ void Progress(Simulator& s, Context* c, uint32_t now) {
     }
     uint64_t credit = (uint64_t)RateFor(c->mode) * (uint32_t)(now - u.sourceTime);
     uint32_t done = credit >= u.target ? u.target : (uint32_t)(credit / u.chunk * u.chunk);
-    if (u.failAt != kNoFailure && done >= u.failAt) {
+    if (u.stallAt != kNoFailure && done >= u.stallAt) {
+        // Neither done nor failed: the link driver waits for bytes that never come.
+        Deliver(u, u.stallAt);
+        u.state = u.stallAt == 0 ? UPLOAD_STARTED : UPLOAD_CHUNK_START;
+    } else if (u.failAt != kNoFailure && done >= u.failAt) {
         Deliver(u, u.failAt);
         u.state = UPLOAD_FAILED;
     } else if (done == u.target) {
@@ -230,7 +241,7 @@ void NoteUpload(Simulator& s, const Upload& u) {
 // Brings the camera and every running upload up to the time now.
 void Advance(Simulator& s, uint32_t now) {
     if (s.followProfile) s.camera.light = SimLightAt(s.scenario, now - s.powerUpTime);
-    if (!s.vanished && SimCaptureDue(&s.camera, now)) Capture(s);
+    if (!s.vanished && !s.frozen && SimCaptureDue(&s.camera, now)) Capture(s);
     for (Context* c : s.contexts) {
         if (!c->upload.active) continue;
         Progress(s, c, now);

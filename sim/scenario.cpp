@@ -295,6 +295,13 @@ private:
             s.vanishAfter = (long)after;
             return Done(line);
         }
+        if (name == "freeze") {
+            unsigned long frame = 0;
+            if (!Number(line.Word(), 0x7FFFFFFF, &frame) || frame == 0)
+                return Fail("expected the number of the frame from 1 whose read-out stops");
+            s.freezeAt = (long)frame;
+            return Done(line);
+        }
         if (name == "no-stream-interrupt") {
             s.noStreamInterrupt = true;
             return Done(line);

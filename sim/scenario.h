@@ -64,6 +64,7 @@ struct SimScenario {
     std::vector<SimPatternFault> patternFaults;
     std::vector<uint32_t> streamState3;  // frame numbers, 0 every frame
     long vanishAfter = -1;               // commands answered before the camera goes
+    long freezeAt = -1;                  // frame whose read-out stops halfway; none after it
     bool noStreamInterrupt = false;
     bool detachRefused = false;
 };

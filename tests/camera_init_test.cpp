@@ -190,4 +190,52 @@ TEST_F(CameraInit, AnErrorLatchedDuringTheSetupFailsIt) {
     EXPECT_EQ(Status(STATUS_FATAL_ERROR), 0);
 }
 
+TEST_F(CameraInit, PowerTransitionsWaitTheirTime) {
+    Open();
+    ASSERT_EQ(camInitialiseZELT_CAM(state, link), 1);
+    SimClearLog();
+    ASSERT_EQ(SetPowerState(state, POWER_HIGH), 0);
+    EXPECT_EQ(state->powerState, POWER_HIGH);
+    std::vector<SimCommandRecord> sent = Commands();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(Names()[0], "00/4");
+    // The sensor gets 40 ms before the status check; automatic colour
+    // balance follows.
+    EXPECT_GT(sent[1].time - sent[0].time, 40u);
+    ASSERT_EQ(Sent(0xA0, 6).size(), 1u);
+    EXPECT_EQ(Params(Sent(0xA0, 6)[0])[0], 2);
+    SimClearLog();
+    EXPECT_EQ(SetPowerState(state, POWER_HIGH), -1);  // already there: nothing sent
+    EXPECT_EQ(SetPowerState(state, 1), -1);
+    EXPECT_EQ(SetPowerState(state, 5), -1);
+    EXPECT_TRUE(Commands().empty());
+    // Low power waits 20 ms before its command.
+    DWORD asked = timeGetTime();
+    EXPECT_EQ(SetPowerState(state, POWER_LOW), 0);
+    EXPECT_EQ(state->powerState, POWER_LOW);
+    ASSERT_EQ(Sent(0x00, 5).size(), 1u);
+    EXPECT_GT(Sent(0x00, 5)[0].time - asked, 20u);
+    EXPECT_EQ(SetPowerState(state, POWER_SUSPENDED), 0);
+    EXPECT_EQ(state->powerState, POWER_SUSPENDED);
+    EXPECT_EQ(Sent(0x00, 7).size(), 1u);
+    // A camera that does not answer: -1, and the state stays.
+    SimSetVanished(1);
+    EXPECT_EQ(SetPowerState(state, POWER_LOW), -1);
+    EXPECT_EQ(state->powerState, POWER_SUSPENDED);
+}
+
+TEST_F(CameraInit, ARefusedHighPowerAnswersZeroButKeepsLowPowerAndSetsNoColourBalance) {
+    Scenario("fault error 0x00 4 cmd 0x01 1");
+    Open();
+    ASSERT_EQ(camInitialiseZELT_CAM(state, link), 1);
+    SimClearLog();
+    EXPECT_EQ(SetPowerState(state, POWER_HIGH), 0);
+    EXPECT_EQ(state->powerState, POWER_LOW);
+    EXPECT_EQ(Names().front(), "00/4");
+    EXPECT_TRUE(Sent(0xA0, 6).empty());
+    // The error was cleared: the next try works.
+    EXPECT_EQ(SetPowerState(state, POWER_HIGH), 0);
+    EXPECT_EQ(state->powerState, POWER_HIGH);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include "device/camera_device.h"
 #include "device/device.h"
 #include "driver_support.h"
+#include "platform/posix/posix_control.h"
 #include "sim/sim.h"
 
 namespace {
@@ -217,6 +218,88 @@ TEST_F(FramesThroughDriver, ABufferSmallerThanThePictureGetsNothing) {
         EXPECT_EQ(header.dwBytesUsed, 0u);
         EXPECT_EQ(buffer, std::vector<BYTE>(format.biSizeImage - 1, 0xEE));
     }
+}
+
+TEST_F(FramesThroughDriver, EachUploadsBurstsFollowTheLastFrameAndNoPictureAllocates) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 352, 288);
+    Frame(format);
+    long local = PosixLiveLocalBlocks(), global = PosixLiveGlobalBlocks();
+    for (int n = 0; n < 4; n++) {
+        SimUploadRecord last;
+        ASSERT_TRUE(SimGetUpload(SimUploadCount() - 1, &last));
+        Frame(format);
+        SimUploadRecord next;
+        ASSERT_TRUE(SimGetUpload(SimUploadCount() - 1, &next));
+        // A twelfth of the last frame, at least 2048 bytes.
+        DWORD expected = last.bytesUploaded / 12 < 2048 ? 2048 : last.bytesUploaded / 12;
+        EXPECT_EQ(next.chunkSize, expected) << n;
+    }
+    EXPECT_EQ(PosixLiveLocalBlocks(), local);
+    EXPECT_EQ(PosixLiveGlobalBlocks(), global);
+}
+
+// On a fast port each DVM_FRAME leaves the next frame's upload running, and
+// the next call takes that frame; a host that waited over a second, or
+// changed the format, gets no frame made for settings it no longer has.
+class PipelinedFrames : public FramesThroughDriver {
+protected:
+    void SetUp() override {
+        DriverHost::SetUp();
+        ASSERT_EQ(SimSetScenario("port 1 type 0x7F camera"), 1) << PosixLastProblem();
+        videoIn = Open(VIDEO_IN);
+        ASSERT_GT(videoIn, 1u);
+    }
+    static SimUploadRecord LastUpload() {
+        SimUploadRecord record;
+        memset(&record, 0, sizeof record);
+        SimGetUpload(SimUploadCount() - 1, &record);
+        return record;
+    }
+};
+
+TEST_F(PipelinedFrames, EachCallTakesTheFrameUploadedAheadAndStartsTheNext) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
+    Frame(format);
+    Frame(format);
+    EXPECT_EQ(LastUpload().pipelined, 1u);
+    for (int n = 0; n < 3; n++) {
+        int uploads = SimUploadCount();
+        uint32_t shown = LastNumber();
+        PosixClockAdvance(100);
+        std::vector<BYTE> picture = Frame(format);
+        EXPECT_EQ(SimUploadCount() - uploads, 1) << "one upload ahead, none waited for";
+        EXPECT_EQ(LastNumber(), shown + 1);
+        EXPECT_EQ(ReadCounter(picture.data(), 176, 144), LastNumber());
+        EXPECT_EQ(LastUpload().pipelined, 1u);
+    }
+    // After more than a second the frame uploaded ahead is still delivered
+    // when nothing changed, but nothing more is started ahead ...
+    PosixClockAdvance(1500);
+    int uploads = SimUploadCount();
+    uint32_t shown = LastNumber();
+    Frame(format);
+    EXPECT_EQ(LastNumber(), shown + 1);
+    EXPECT_EQ(SimUploadCount(), uploads);
+    // ... so the next call grabs afresh.
+    Frame(format);
+    EXPECT_GT(SimUploadCount(), uploads);
+}
+
+TEST_F(PipelinedFrames, AFormatChangeBetweenCallsGivesAPictureOfTheNewFormat) {
+    BITMAPINFOHEADER small = SetFormat(AllOutputFormats()[0], 176, 144);
+    Frame(small);
+    Frame(small);
+    ASSERT_EQ(LastUpload().pipelined, 1u);
+    BITMAPINFOHEADER large = SetFormat(AllOutputFormats()[0], 320, 240);
+    std::vector<BYTE> picture = Frame(large);
+    std::string first;
+    EXPECT_EQ(
+        ComparePicture(AllOutputFormats()[0], picture.data(), Camera(), LastNumber(), 320, 240, 0, nullptr, &first), 0)
+        << first;
+    Frame(large);
+    BITMAPINFOHEADER again = SetFormat(AllOutputFormats()[0], 176, 144);
+    picture = Frame(again);
+    EXPECT_EQ(ReadCounter(picture.data(), 176, 144), LastNumber());
 }
 
 }  // namespace

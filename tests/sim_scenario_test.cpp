@@ -62,6 +62,8 @@ TEST_F(SimScenarioFile, BadLinesAreNamedWithTheirProblem) {
     EXPECT_EQ(Problem("fault error 0xA0 4 warn 1"),
               "test.sim, line 1: expected \"cmd\" or \"fatal\" for the error byte");
     EXPECT_EQ(Problem("fault melt"), "test.sim, line 1: unknown fault \"melt\"");
+    EXPECT_EQ(Problem("fault freeze 0"),
+              "test.sim, line 1: expected the number of the frame from 1 whose read-out stops");
     EXPECT_EQ(Problem("port 1 camera\nport 2 camera"), "test.sim: more than one port has the camera");
 }
 

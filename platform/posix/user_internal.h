@@ -53,6 +53,7 @@ struct MenuItem {
 };
 
 struct Menu {
+    HMENU handle = nullptr;
     HWND owner = nullptr;
     std::vector<MenuItem> items;
 };
