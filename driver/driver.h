@@ -28,6 +28,11 @@ extern BITMAPINFOHEADER currentFormat;
 extern DWORD goodFrames;
 extern DWORD badFrames;
 
+// The INI file name when the open string names none, and the language name
+// when the registry holds none.
+extern const char defaultIniName[];
+extern const char defaultLanguageName[];
+
 // Dialog resource ids chosen by the language selection.
 extern UINT cameraSettingsDialogId;
 extern UINT advancedSettingsDialogId;

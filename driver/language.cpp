@@ -5,6 +5,8 @@
 #include "../settings/registry.h"
 #include "driver.h"
 
+const char defaultLanguageName[] = "U.S. English";
+
 UINT cameraSettingsDialogId = 103;
 UINT advancedSettingsDialogId = 104;
 UINT videoFormatDialogId = 105;
@@ -33,7 +35,7 @@ static const LanguageName kNames[] = {
 int SelectLanguage(void) {
     int language = (int)ReadRegDword("Language", 0);
     char name[80];
-    ReadRegString("Language", "U.S. English", name, sizeof name);
+    ReadRegString("Language", defaultLanguageName, name, sizeof name);
     for (size_t i = 0; i < sizeof kNames / sizeof kNames[0]; i++)
         if (strcmp(name, kNames[i].name) == 0) return kNames[i].language;
     return language;

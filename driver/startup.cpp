@@ -8,7 +8,7 @@
 #include "../ui/dialogs.h"
 #include "driver.h"
 
-static const char kDefaultIni[] = "mbkzelt.ini";
+const char defaultIniName[] = "mbkzelt.ini";
 
 static char ToUpper(char c) {
     return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
@@ -54,7 +54,7 @@ static void LoadDriverOptions(void) {
 
 BOOL DriverStartup(const char* openString) {
     if (!openString) openString = "";
-    lstrcpyA(iniPath, kDefaultIni);
+    lstrcpyA(iniPath, defaultIniName);
     FindIniKeyword(openString);
     LoadDriverOptions();
     SetDialogIds(SelectLanguage());

@@ -125,6 +125,7 @@ uint32_t MakeCameraFrame(const SimCamera* camera, uint8_t statusByte, uint32_t f
 
     // The window's lines as the sensor gives them (every second line when
     // decimating).
+    // Kept from frame to frame; the simulator's lock serialises every request.
     static std::vector<uint8_t> lines, data;
     uint32_t lineBytes = s.width * 2;
     lines.resize((size_t)lineBytes * sent);

@@ -262,6 +262,34 @@ TEST_F(Controls, DrawingIsRecordedPerWindowAndBrushesAndDCsAreAccountedFor) {
     EXPECT_TRUE(UnregisterClassA("painttest", nullptr));
 }
 
+TEST_F(Controls, AClassBelongsToTheModuleThatRegisteredItUnlessItIsGlobal) {
+    HINSTANCE one = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7E600000));
+    HINSTANCE two = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7E610000));
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "moduletest";
+    wc.hInstance = one;
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    EXPECT_EQ(RegisterClassA(&wc), 0);
+    WNDCLASSA found;
+    EXPECT_TRUE(GetClassInfoA(one, "MODULETEST", &found));
+    EXPECT_FALSE(GetClassInfoA(two, "moduletest", &found));
+    EXPECT_TRUE(GetClassInfoA(nullptr, "moduletest", &found)) << "no module given finds any module's class";
+    EXPECT_TRUE(GetClassInfoA(two, "Button", &found)) << "system classes belong to every module";
+    wc.hInstance = two;
+    EXPECT_NE(RegisterClassA(&wc), 0) << "another module may use the same name";
+    EXPECT_EQ(CreateWindowExA(0, "moduletest", "", WS_POPUP, 0, 0, 5, 5, nullptr, nullptr,
+                              reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7E620000)), nullptr),
+              nullptr);
+    EXPECT_TRUE(UnregisterClassA("moduletest", one));
+    EXPECT_TRUE(UnregisterClassA("moduletest", two));
+    wc.style = CS_GLOBALCLASS;
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    EXPECT_TRUE(GetClassInfoA(one, "moduletest", &found));
+    EXPECT_TRUE(UnregisterClassA("moduletest", two));
+}
+
 TEST_F(Controls, TheTextPictureShowsEveryControlWithItsState) {
     CheckRadioButton(dialog, 300, 302, 301);
     EnableWindow(GetDlgItem(dialog, 310), FALSE);

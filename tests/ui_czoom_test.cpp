@@ -5,7 +5,6 @@
 #include "driver/driver.h"
 #include "platform/posix/posix_windows.h"
 #include "test_support.h"
-#include "trace/trace.h"
 #include "ui/czoom.h"
 #include "ui/resources/resource.h"
 
@@ -262,6 +261,26 @@ TEST_F(ZoomControl, ASizeCentresTheRectangleWithoutRepainting) {
     ExpectRect(calls.back().rect, kOrigin.x + 49, kOrigin.y + 43, kOrigin.x + 129, kOrigin.y + 103);
 }
 
+TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
+    RECT pan = PanInClient(88, 72);
+    PosixMouseDown(zoom, pan.left + 2, pan.top + 2);
+    SetCapture(parent);
+    PosixRunMessages();
+    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED, ZN_DRAGENDED}));
+    RECT clip;
+    GetClipCursor(&clip);
+    EXPECT_GT(clip.right - clip.left, 400);
+    EXPECT_STRNE(PosixCursorName(), "cross");
+    // The button coming up later changes nothing.
+    notifications.clear();
+    ReleaseCapture();
+    PosixMouseMove(zoom, pan.left + 20, pan.top + 2);
+    PosixMouseUp(zoom, pan.left + 20, pan.top + 2);
+    PosixRunMessages();
+    EXPECT_TRUE(notifications.empty());
+    EXPECT_EQ(Position().x, 88);
+}
+
 TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade) {
     DestroyWindow(zoom);
     int gdi = PosixLiveGdiObjects();
@@ -280,16 +299,14 @@ TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade)
     EXPECT_EQ(PosixLiveLocalBlocks(), local);
 }
 
-TEST(ZoomControlClass, TheAttachHookRegistersItForTheModule) {
-    // Another module than the one the fixture registers for.
-    HINSTANCE module = reinterpret_cast<HINSTANCE>(&notifications);
-    HINSTANCE savedModule = moduleHandle, savedTraceModule = traceModule;
+TEST(ZoomControlClass, TheAttachHookRegistersIt) {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    UnregisterClassA(ZOOM_CLASS_NAME, module);
     WNDCLASSA found = {};
     ASSERT_FALSE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
     DllMain(module, DLL_PROCESS_ATTACH, nullptr);
-    moduleHandle = savedModule;
-    traceModule = savedTraceModule;
     ASSERT_TRUE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
+    EXPECT_EQ(found.hInstance, module);
     EXPECT_EQ(found.lpfnWndProc, ZoomControlProc);
     EXPECT_EQ(found.style, 0u);
     EXPECT_EQ(found.cbClsExtra, 0);

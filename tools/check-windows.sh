@@ -163,7 +163,7 @@ grep -o '(scl   2) (nx [0-9]) 0x[0-9a-f]* _\{1,2\}[A-Za-z0-9_]*' "$work/drv.t" |
   sed 's/^__imp__//; s/^_//' | sort -u >"$work/symbols"
 local_api=$(comm -12 "$work/layer_api" "$work/symbols" | comm -23 - "$work/imported" | tr '\n' ' ')
 posix_symbols=$(grep -cE ' _?Posix[A-Z]| _?w32[A-Z_]' "$work/drv.t")
-posix_sources=$(strings -a "$drv" | grep -c 'platform/posix')
+posix_sources=$(i686-w64-mingw32-strings -a "$drv" | grep -c 'platform/posix')
 used=$(comm -12 "$work/layer_api" "$work/imported" | wc -l)
 if [ ! -s "$work/drv.t" ]; then
   fail "mbktarn2u.drv: no symbol table to look for the POSIX layer in"

@@ -180,12 +180,16 @@ static void OnMouseMove(HWND window, ZoomState* state, LPARAM lParam) {
     if (dx != 0 || dy != 0) Notify(window, ZN_MOVED);
 }
 
-static void OnButtonUp(HWND window, ZoomState* state) {
+// Ends a drag when the button is released, or when the capture goes
+// elsewhere first, so that the cursor is never left clipped and the parent
+// always hears the end. The flag is cleared first: releasing the capture
+// comes back here through WM_CAPTURECHANGED.
+static void EndDrag(HWND window, ZoomState* state) {
     if (!state->dragging) return;
-    SetCursor(state->previousCursor);
-    ReleaseCapture();
-    ClipCursor(NULL);
     state->dragging = FALSE;
+    SetCursor(state->previousCursor);
+    if (GetCapture() == window) ReleaseCapture();
+    ClipCursor(NULL);
     Notify(window, ZN_DRAGENDED);
 }
 
@@ -242,7 +246,10 @@ LRESULT CALLBACK ZoomControlProc(HWND window, UINT msg, WPARAM wParam, LPARAM lP
             OnMouseMove(window, state, lParam);
             return 0;
         case WM_LBUTTONUP:
-            OnButtonUp(window, state);
+            EndDrag(window, state);
+            return 0;
+        case WM_CAPTURECHANGED:
+            if ((HWND)lParam != window) EndDrag(window, state);
             return 0;
         case ZM_SETPOSITION:
             return OnSetPosition(window, state, (const POINT*)lParam);

@@ -101,6 +101,11 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
     return static_cast<DWORD>(n);
 }
 
+// The user's profile is win.ini in the Windows directory.
+DWORD WINAPI GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out, DWORD size) {
+    return GetPrivateProfileStringA(section, key, defaultValue, out, size, "win.ini");
+}
+
 BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
     if (!section) return FALSE;
     std::string path = ProfilePath(fileName);

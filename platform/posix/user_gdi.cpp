@@ -4,7 +4,7 @@
 #include <string.h>
 
 #include <algorithm>
-#include <set>
+#include <map>
 
 #include "user_internal.h"
 
@@ -22,6 +22,7 @@ struct GdiObject {
     COLORREF color;
     bool stock;
     bool hollow;
+    HGDIOBJ handle;
 };
 
 struct DeviceContext {
@@ -30,10 +31,14 @@ struct DeviceContext {
     HGDIOBJ pen;
 };
 
+// GDI handles are numbers never given out twice, so a deleted object's
+// handle cannot come to mean a newer object.
+
 struct GdiState {
-    std::set<GdiObject*> objects;
-    std::set<DeviceContext*> dcs;
-    std::set<Menu*> menus;
+    std::map<HGDIOBJ, GdiObject*> objects;
+    std::map<HDC, DeviceContext*> dcs;
+    uintptr_t nextHandle = 0x600000;
+    std::map<HMENU, Menu*> menus;
     GdiObject* stock[20] = {};
     GdiObject* sysBrushes[31] = {};
 };
@@ -44,38 +49,44 @@ GdiState& G() {
 }
 
 GdiObject* FindObject(HGDIOBJ handle) {
-    GdiObject* o = static_cast<GdiObject*>(handle);
-    return G().objects.count(o) ? o : nullptr;
+    auto it = G().objects.find(handle);
+    return it == G().objects.end() ? nullptr : it->second;
 }
 
 DeviceContext* FindDC(HDC dc) {
-    DeviceContext* d = reinterpret_cast<DeviceContext*>(dc);
-    return G().dcs.count(d) ? d : nullptr;
+    auto it = G().dcs.find(dc);
+    return it == G().dcs.end() ? nullptr : it->second;
+}
+
+void* NextHandle() {
+    G().nextHandle += 4;
+    return reinterpret_cast<void*>(G().nextHandle);
 }
 
 Menu* FindMenu(HMENU menu) {
-    Menu* m = reinterpret_cast<Menu*>(menu);
-    return G().menus.count(m) ? m : nullptr;
+    auto it = G().menus.find(menu);
+    return it == G().menus.end() ? nullptr : it->second;
 }
 
 GdiObject* NewObject(GdiKind kind, COLORREF color, bool stock, bool hollow) {
-    GdiObject* o = new GdiObject{kind, color, stock, hollow};
-    G().objects.insert(o);
+    GdiObject* o = new GdiObject{kind, color, stock, hollow, NextHandle()};
+    G().objects[o->handle] = o;
     return o;
 }
 
 HDC NewDC(HWND window) {
     Hold hold(Lock());
     DeviceContext* d = new DeviceContext{window, GetStockObject(WHITE_BRUSH), GetStockObject(BLACK_PEN)};
-    G().dcs.insert(d);
-    return reinterpret_cast<HDC>(d);
+    HDC handle = static_cast<HDC>(NextHandle());
+    G().dcs[handle] = d;
+    return handle;
 }
 
 bool FreeDC(HDC dc) {
     Hold hold(Lock());
     DeviceContext* d = FindDC(dc);
     if (!d) return false;
-    G().dcs.erase(d);
+    G().dcs.erase(dc);
     delete d;
     return true;
 }
@@ -99,7 +110,8 @@ Menu* DefaultSystemMenu(const Window& w) {
     m->items.push_back({top && (w.style & WS_MAXIMIZEBOX) ? 0u : grey, SC_MAXIMIZE, "Ma&ximize"});
     m->items.push_back({MF_SEPARATOR, 0, ""});
     m->items.push_back({0, SC_CLOSE, "&Close\tAlt+F4"});
-    G().menus.insert(m);
+    m->handle = static_cast<HMENU>(NextHandle());
+    G().menus[m->handle] = m;
     return m;
 }
 
@@ -137,7 +149,7 @@ void Invalidate(HWND window, bool erase) {
 
 void FreeSystemMenu(Window& w) {
     if (!w.systemMenu) return;
-    G().menus.erase(w.systemMenu);
+    G().menus.erase(w.systemMenu->handle);
     delete w.systemMenu;
     w.systemMenu = nullptr;
 }
@@ -213,7 +225,7 @@ BOOL WINAPI UpdateWindow(HWND window) {
 
 HBRUSH WINAPI CreateSolidBrush(COLORREF color) {
     Hold hold(Lock());
-    return reinterpret_cast<HBRUSH>(NewObject(kBrush, color & 0xFFFFFF, false, false));
+    return static_cast<HBRUSH>(NewObject(kBrush, color & 0xFFFFFF, false, false)->handle);
 }
 
 HGDIOBJ WINAPI GetStockObject(int object) {
@@ -257,7 +269,7 @@ HGDIOBJ WINAPI GetStockObject(int object) {
                 return nullptr;
         }
     }
-    return g.stock[object];
+    return g.stock[object]->handle;
 }
 
 HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
@@ -283,9 +295,9 @@ BOOL WINAPI DeleteObject(HGDIOBJ object) {
     GdiObject* o = FindObject(object);
     if (!o) return FALSE;
     if (o->stock) return TRUE;
-    for (DeviceContext* d : G().dcs)
-        if (d->brush == object || d->pen == object) return FALSE;  // still selected
-    G().objects.erase(o);
+    for (const auto& entry : G().dcs)
+        if (entry.second->brush == object || entry.second->pen == object) return FALSE;  // still selected
+    G().objects.erase(object);
     delete o;
     return TRUE;
 }
@@ -322,7 +334,7 @@ HBRUSH WINAPI GetSysColorBrush(int index) {
     Hold hold(Lock());
     GdiObject*& b = G().sysBrushes[index];
     if (!b) b = NewObject(kBrush, GetSysColor(index), true, false);
-    return reinterpret_cast<HBRUSH>(b);
+    return static_cast<HBRUSH>(b->handle);
 }
 
 int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
@@ -376,7 +388,7 @@ HMENU WINAPI GetSystemMenu(HWND window, BOOL revert) {
         return nullptr;
     }
     if (!w->systemMenu) w->systemMenu = DefaultSystemMenu(*w);
-    return reinterpret_cast<HMENU>(w->systemMenu);
+    return w->systemMenu->handle;
 }
 
 BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text) {
@@ -457,8 +469,8 @@ void PosixClearDrawCalls(HWND window) {
 int PosixLiveGdiObjects(void) {
     Hold hold(Lock());
     int n = 0;
-    for (GdiObject* o : G().objects)
-        if (!o->stock) ++n;
+    for (const auto& entry : G().objects)
+        if (!entry.second->stock) ++n;
     return n;
 }
 

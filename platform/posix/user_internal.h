@@ -30,6 +30,7 @@ struct WindowClass {
     HCURSOR cursor = nullptr;
     HBRUSH background = nullptr;
     Kind kind = kGeneric;
+    bool local = false;  // a module's own class, found by its instance
     WORD atom = 0;
 };
 
@@ -52,6 +53,7 @@ struct MenuItem {
 };
 
 struct Menu {
+    HMENU handle = nullptr;
     HWND owner = nullptr;
     std::vector<MenuItem> items;
 };
@@ -114,7 +116,7 @@ POINT ClientOrigin(const Window& w);
 POINT ClientToScreenOf(HWND window);
 // Registers the standard control classes once.
 void RegisterStandardClasses();
-std::shared_ptr<WindowClass> FindClass(const char* name);
+std::shared_ptr<WindowClass> FindClass(const char* name, HINSTANCE instance);
 // Builds a window; `initParam` is CREATESTRUCT's lpCreateParams.
 HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int width,
                           int height, HWND parent, int id, HINSTANCE instance, void* initParam);

@@ -7,6 +7,7 @@
 // lParam carries the owner) still finds its window, and a stale handle of a
 // destroyed window does not find the slot's next tenant.
 #include <string.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <map>
@@ -27,7 +28,7 @@ struct State {
     std::vector<HWND> order;  // every live window, oldest first
     int nextSlot = kFirstSlot;
     uint32_t generation = 1;
-    std::map<std::string, std::shared_ptr<WindowClass>> classes;  // by upper-case name
+    std::vector<std::shared_ptr<WindowClass>> classes;
     WORD nextAtom = 0xC000;
     HWND desktop = nullptr;
     HWND focus = nullptr;
@@ -42,12 +43,6 @@ struct State {
 State& S() {
     static State* state = new State;  // outlives windows destroyed at exit
     return *state;
-}
-
-std::string Upper(const char* text) {
-    std::string out = text ? text : "";
-    for (char& c : out) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    return out;
 }
 
 HWND NewHandle(const WindowPtr& w) {
@@ -198,18 +193,23 @@ POINT ClientToScreenOf(HWND window) {
     return p;
 }
 
-std::shared_ptr<WindowClass> FindClass(const char* name) {
+// Classes as Windows finds them: a module's own (local) class first, then
+// a global or system class; with no module given, any module's class.
+std::shared_ptr<WindowClass> FindClass(const char* name, HINSTANCE instance) {
     RegisterStandardClasses();
     Hold hold(Lock());
-    std::string key;
-    if (IS_INTRESOURCE(name)) {
-        WORD atom = static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
-        for (auto& entry : S().classes)
-            if (entry.second->atom == atom) return entry.second;
-        return nullptr;
-    }
-    auto it = S().classes.find(Upper(name));
-    return it == S().classes.end() ? nullptr : it->second;
+    auto matches = [&](const WindowClass& c) {
+        if (IS_INTRESOURCE(name)) return c.atom == static_cast<WORD>(reinterpret_cast<uintptr_t>(name));
+        return name && strcasecmp(c.name.c_str(), name) == 0;
+    };
+    for (auto& c : S().classes)
+        if (matches(*c) && c->local && c->instance == instance) return c;
+    for (auto& c : S().classes)
+        if (matches(*c) && !c->local) return c;
+    if (!instance)
+        for (auto& c : S().classes)
+            if (matches(*c)) return c;
+    return nullptr;
 }
 
 namespace {
@@ -221,10 +221,13 @@ WORD AddClass(const WNDCLASSA* wc, Kind kind) {
         return 0;
     }
     Hold hold(Lock());
-    std::string key = Upper(wc->lpszClassName);
-    if (S().classes.count(key)) {
-        SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
-        return 0;
+    bool local = kind == kGeneric && !(wc->style & CS_GLOBALCLASS);
+    for (auto& c : S().classes) {
+        if (strcasecmp(c->name.c_str(), wc->lpszClassName) != 0) continue;
+        if (!c->local || !local || c->instance == wc->hInstance) {
+            SetLastError(1410);  // ERROR_CLASS_ALREADY_EXISTS
+            return 0;
+        }
     }
     auto c = std::make_shared<WindowClass>();
     c->name = wc->lpszClassName;
@@ -236,8 +239,9 @@ WORD AddClass(const WNDCLASSA* wc, Kind kind) {
     c->cursor = wc->hCursor;
     c->background = wc->hbrBackground;
     c->kind = kind;
+    c->local = local;
     c->atom = S().nextAtom++;
-    S().classes[key] = c;
+    S().classes.push_back(c);
     return c->atom;
 }
 
@@ -275,7 +279,7 @@ void RegisterStandardClasses() {
 
 HWND CreateWindowInternal(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y, int width,
                           int height, HWND parent, int id, HINSTANCE instance, void* initParam) {
-    std::shared_ptr<WindowClass> c = FindClass(className);
+    std::shared_ptr<WindowClass> c = FindClass(className, instance);
     if (!c) {
         SetLastError(1407);  // ERROR_CANNOT_FIND_WND_CLASS
         return nullptr;
@@ -385,7 +389,7 @@ WORD WINAPI RegisterClassA(const WNDCLASSA* wc) {
 }
 
 BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance) {
-    std::shared_ptr<WindowClass> c = FindClass(name);
+    std::shared_ptr<WindowClass> c = FindClass(name, instance);
     Hold hold(Lock());
     if (!c || c->kind != kGeneric) {
         SetLastError(1411);  // ERROR_CLASS_DOES_NOT_EXIST
@@ -396,12 +400,13 @@ BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance) {
             SetLastError(1412);  // ERROR_CLASS_HAS_WINDOWS
             return FALSE;
         }
-    S().classes.erase(Upper(c->name.c_str()));
+    auto& list = S().classes;
+    list.erase(std::remove(list.begin(), list.end(), c), list.end());
     return TRUE;
 }
 
 BOOL WINAPI GetClassInfoA(HINSTANCE instance, LPCSTR name, LPWNDCLASSA out) {
-    std::shared_ptr<WindowClass> c = FindClass(name);
+    std::shared_ptr<WindowClass> c = FindClass(name, instance);
     if (!c || !out) {
         SetLastError(1411);
         return FALSE;

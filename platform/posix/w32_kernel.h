@@ -70,6 +70,8 @@ W32_EXTERN_C HFILE WINAPI _lclose(HFILE file);
 W32_EXTERN_C UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName);
 W32_EXTERN_C DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out,
                                                    DWORD size, LPCSTR fileName);
+// The user profile, win.ini.
+W32_EXTERN_C DWORD WINAPI GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out, DWORD size);
 W32_EXTERN_C BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName);
 W32_EXTERN_C DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR out, DWORD size);
 

@@ -349,6 +349,17 @@ typedef const SCROLLINFO* LPCSCROLLINFO;
 #define CBN_SELCHANGE 1
 #define CBN_EDITCHANGE 5
 
+// Class styles.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_DBLCLKS 0x0008
+#define CS_OWNDC 0x0020
+#define CS_CLASSDC 0x0040
+#define CS_PARENTDC 0x0080
+#define CS_NOCLOSE 0x0200
+#define CS_SAVEBITS 0x0800
+#define CS_GLOBALCLASS 0x4000
+
 // Window words.
 #define GWL_WNDPROC (-4)
 #define GWL_HINSTANCE (-6)
@@ -734,85 +745,5 @@ W32_EXTERN_C HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type
 #define LoadCursor LoadCursorA
 #define AppendMenu AppendMenuA
 #define FindResource FindResourceA
-
-// ---- Dialog controls, scroll bars, timers, cursors and painting the
-// driver's dialogs call (real Win32 signatures; the window system
-// implements them).
-#define EM_LIMITTEXT 0x00C5
-#define EN_CHANGE 0x0300
-#define BN_CLICKED 0
-#define BM_GETCHECK 0x00F0
-#define BM_SETCHECK 0x00F1
-#define BST_UNCHECKED 0x0000
-#define BST_CHECKED 0x0001
-#define SB_HORZ 0
-#define SB_VERT 1
-#define SB_CTL 2
-#define SB_LINEUP 0
-#define SB_LINELEFT 0
-#define SB_LINEDOWN 1
-#define SB_LINERIGHT 1
-#define SB_PAGEUP 2
-#define SB_PAGELEFT 2
-#define SB_PAGEDOWN 3
-#define SB_PAGERIGHT 3
-#define SB_THUMBPOSITION 4
-#define SB_THUMBTRACK 5
-#define SB_TOP 6
-#define SB_LEFT 6
-#define SB_BOTTOM 7
-#define SB_RIGHT 7
-#define SB_ENDSCROLL 8
-#define SWP_NOSIZE 0x0001
-#define SWP_NOMOVE 0x0002
-#define SWP_NOZORDER 0x0004
-#define GWL_ID (-12)
-#define COLOR_BTNFACE 15
-#define IDC_ARROW MAKEINTRESOURCEA(32512)
-#define IDC_WAIT MAKEINTRESOURCEA(32514)
-#define IDC_CROSS MAKEINTRESOURCEA(32515)
-
-W32_EXTERN_C HWND WINAPI GetDlgItem(HWND dialog, int id);
-W32_EXTERN_C UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned);
-W32_EXTERN_C BOOL WINAPI SetDlgItemInt(HWND dialog, int id, UINT value, BOOL isSigned);
-W32_EXTERN_C BOOL WINAPI SetDlgItemTextA(HWND dialog, int id, LPCSTR text);
-W32_EXTERN_C UINT WINAPI GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size);
-W32_EXTERN_C LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT msg, WPARAM wParam, LPARAM lParam);
-W32_EXTERN_C BOOL WINAPI CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId);
-W32_EXTERN_C BOOL WINAPI CheckDlgButton(HWND dialog, int id, UINT check);
-W32_EXTERN_C UINT WINAPI IsDlgButtonChecked(HWND dialog, int id);
-W32_EXTERN_C BOOL WINAPI EnableWindow(HWND window, BOOL enable);
-W32_EXTERN_C BOOL WINAPI IsWindowEnabled(HWND window);
-W32_EXTERN_C BOOL WINAPI ShowWindow(HWND window, int command);
-W32_EXTERN_C BOOL WINAPI IsWindowVisible(HWND window);
-W32_EXTERN_C HWND WINAPI SetFocus(HWND window);
-W32_EXTERN_C HWND WINAPI GetFocus(void);
-W32_EXTERN_C BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
-W32_EXTERN_C int WINAPI GetWindowTextA(HWND window, LPSTR text, int size);
-W32_EXTERN_C LONG WINAPI GetWindowLongA(HWND window, int index);
-W32_EXTERN_C BOOL WINAPI GetWindowRect(HWND window, LPRECT rectangle);
-W32_EXTERN_C BOOL WINAPI GetClientRect(HWND window, LPRECT rectangle);
-W32_EXTERN_C BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-W32_EXTERN_C BOOL WINAPI IsRectEmpty(const RECT* rectangle);
-W32_EXTERN_C int WINAPI SetScrollPos(HWND window, int bar, int position, BOOL redraw);
-W32_EXTERN_C int WINAPI GetScrollPos(HWND window, int bar);
-W32_EXTERN_C BOOL WINAPI SetScrollRange(HWND window, int bar, int minimum, int maximum, BOOL redraw);
-W32_EXTERN_C UINT_PTR WINAPI SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
-W32_EXTERN_C BOOL WINAPI KillTimer(HWND window, UINT_PTR id);
-W32_EXTERN_C HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
-W32_EXTERN_C HCURSOR WINAPI SetCursor(HCURSOR cursor);
-W32_EXTERN_C DWORD WINAPI GetSysColor(int index);
-W32_EXTERN_C HBRUSH WINAPI CreateSolidBrush(COLORREF colour);
-W32_EXTERN_C BOOL WINAPI DeleteObject(HGDIOBJ object);
-W32_EXTERN_C int WINAPI FillRect(HDC dc, const RECT* rectangle, HBRUSH brush);
-W32_EXTERN_C DWORD WINAPI GetProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out, DWORD size);
-#define SetDlgItemText SetDlgItemTextA
-#define GetDlgItemText GetDlgItemTextA
-#define SendDlgItemMessage SendDlgItemMessageA
-#define SetWindowText SetWindowTextA
-#define GetWindowText GetWindowTextA
-#define GetWindowLong GetWindowLongA
-#define LoadCursor LoadCursorA
-#define GetProfileString GetProfileStringA
 
 #endif

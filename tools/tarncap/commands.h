@@ -15,6 +15,7 @@ int RunProbe(const Options& options);
 int RunGrab(const Options& options);
 int RunCtrl(const Options& options);
 int RunStream(const Options& options);
+int RunDialog(const Options& options);
 int RunCheck(const Options& options);
 
 #endif

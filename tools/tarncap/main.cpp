@@ -32,6 +32,19 @@ static void Usage(FILE* out) {
             "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
             "                     4 buffers by default); prints frames delivered, frames\n"
             "                     skipped and the rate achieved\n"
+            "  dialog camera|advanced|format|driver [--lang L] [--do SCRIPT]\n"
+            "                     open a driver dialog as a host does (DVM_DIALOG on its\n"
+            "                     channel, DRV_CONFIGURE for driver), print it, play the\n"
+            "                     user actions of SCRIPT in it, print it again, and show the\n"
+            "                     settings stored when the camera was released. L: 0 to 5 or\n"
+            "                     english french italian german spanish portuguese. SCRIPT:\n"
+            "                     steps separated by ';': click ID | type ID TEXT (keys at\n"
+            "                     the end) | set ID TEXT (replaces) | clear ID | scroll ID N\n"
+            "                     (thumb to N) | scroll ID lineup|linedown|pageup|pagedown\n"
+            "                     | mouse down|move|up ID X Y | key return|escape|tab\n"
+            "                     | wait MS | answer ok|cancel|yes|no | show. A dialog the\n"
+            "                     script leaves open is cancelled (Escape); end with\n"
+            "                     click 1 to keep its changes\n"
             "  check              a compliance run of the driver interface: every driver and\n"
             "                     video message with good and bad parameter blocks, one line\n"
             "                     per check and \"N passed, N failed\"; exits 1 on a failure\n"
@@ -92,6 +105,7 @@ int main(int argc, char** argv) {
     if (command == "grab") return RunGrab(options);
     if (command == "ctrl") return RunCtrl(options);
     if (command == "stream") return RunStream(options);
+    if (command == "dialog") return RunDialog(options);
     if (command == "check") return RunCheck(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;

@@ -304,10 +304,11 @@ static int StreamInto(Session& session, const StreamRequest& request, const BITM
         fprintf(stderr, "tarncap: %s\n", problem.c_str());
         return 1;
     }
+    // Each skipped frame came as a callback; the driver also keeps the count.
     DWORD skippedTotal;
     {
         std::lock_guard<std::mutex> hold(delivery.lock);
-        skippedTotal = delivery.skipped;
+        skippedTotal = delivery.skipped > skipped ? delivery.skipped : skipped;
     }
     if (capture.failed) fprintf(stderr, "tarncap: %s\n", capture.problem.c_str());
     if (interrupted) fprintf(stderr, "tarncap: interrupted\n");

@@ -1,0 +1,283 @@
+// The Advanced Camera Settings dialog, reached as a user reaches it: from
+// Camera Settings' "Advanced..." button. Lighting, banding, mains, backlight,
+// and the pan rectangle dragged with the mouse.
+#include "ui/czoom.h"
+#include "ui_dialog_support.h"
+
+class AdvancedDialog : public DialogUser {
+protected:
+    void OpenCamera(const char* scenario = nullptr) {
+        if (scenario) {
+            ASSERT_EQ(SimSetScenario(scenario), 1) << PosixLastProblem();
+        }
+        channel = Open(VIDEO_EXTERNALIN);
+        ASSERT_GT(channel, 1u);
+    }
+    // Opens Advanced from Camera Settings, runs the steps in it, and closes
+    // Camera Settings with OK afterwards.
+    void InAdvanced(std::vector<Step> inner) {
+        std::vector<Step> all;
+        all.push_back([](HWND d) { PosixClick(d, IDC_ADVANCED); });
+        for (Step& step : inner) all.push_back(step);
+        all.push_back([](HWND d) { PosixClick(d, IDOK); });
+        Act(all);
+        EXPECT_EQ(ShowDialog(channel), (LRESULT)DV_ERR_OK);
+        EXPECT_TRUE(AllStepsRan());
+    }
+    static DWORD StepNow() {
+        DWORD step = 0, automatic = 0;
+        GetFrameRate(&step, &automatic, nullptr);
+        return step;
+    }
+    static DWORD Automatic() {
+        DWORD step = 0, automatic = 0;
+        GetFrameRate(&step, &automatic, nullptr);
+        return automatic;
+    }
+    static void SetFormat(LONG width, LONG height) {
+        BITMAPINFOHEADER format;
+        memset(&format, 0, sizeof format);
+        ASSERT_TRUE(GetImageFormat(&format));
+        format.biWidth = width;
+        format.biHeight = height;
+        format.biSizeImage = (DWORD)(width * height * 3);
+        ASSERT_TRUE(SetImageFormat(&format));
+    }
+    DWORD_PTR channel = 0;
+};
+
+TEST_F(AdvancedDialog, AutomaticAloneStaysOnCancelButALightingChoiceIsUndone) {
+    OpenCamera();
+    ASSERT_TRUE(SetFrameRate(3, 1));
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_EQ(Text(d), "Advanced Camera Settings");
+            EXPECT_TRUE(Checked(d, IDC_LIGHTING_MEDIUM));
+            EXPECT_FALSE(Enabled(d, IDC_LIGHTING_NORMAL));
+            PosixClick(d, IDC_LIGHTING_AUTOMATIC);
+            EXPECT_TRUE(Enabled(d, IDC_LIGHTING_NORMAL));
+            EXPECT_EQ(Automatic(), 0u);
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(Automatic(), 0u);  // the automatic switch is not a lighting change
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_LIGHTING_NORMAL);
+            EXPECT_EQ(StepNow(), 1u);
+            EXPECT_TRUE(Enabled(d, IDC_LIGHTING_LOW));
+            EXPECT_EQ(GetFocus(), GetDlgItem(d, IDC_LIGHTING_NORMAL));
+            EXPECT_STRNE(PosixCursorName(), "wait");
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(StepNow(), 3u);
+    EXPECT_EQ(Automatic(), 0u);
+}
+
+TEST_F(AdvancedDialog, CancelBringsBackBothTheStepAndAutomaticAfterAManualChoice) {
+    OpenCamera();
+    ASSERT_TRUE(SetFrameRate(3, 1));
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_LIGHTING_AUTOMATIC);
+            PosixClick(d, IDC_LIGHTING_LOW);
+            EXPECT_EQ(StepNow(), 5u);
+            EXPECT_EQ(Automatic(), 0u);
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(StepNow(), 3u);
+    EXPECT_EQ(Automatic(), 1u);
+}
+
+TEST_F(AdvancedDialog, InAutomaticModeTheRadiosFollowTheCameraAboutOnceASecond) {
+    OpenCamera();
+    ASSERT_TRUE(SetFrameRate(1, 1));
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_TRUE(Checked(d, IDC_LIGHTING_NORMAL));
+            SetFrameRate(5, 1);  // the camera's automatic control steps down
+            PosixRunFor(1100);
+            EXPECT_TRUE(Checked(d, IDC_LIGHTING_LOW));
+            EXPECT_FALSE(Checked(d, IDC_LIGHTING_NORMAL));
+            PosixClick(d, IDOK);
+        },
+    });
+}
+
+TEST_F(AdvancedDialog, OldFirmwareTurnsTheBandingFilterOffForLowAndBackAfterIt) {
+    OpenCamera("firmware 1.6\n");
+    ASSERT_TRUE(SetFrameRate(1, 0));
+    ASSERT_TRUE(SetBanding(1));
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_LIGHTING_LOW);
+            EXPECT_EQ(GetBanding(), 0u);
+            EXPECT_FALSE(Enabled(d, IDC_BANDING_ENABLED));
+            EXPECT_FALSE(Enabled(d, IDC_FILTER_50HZ));
+            PosixClick(d, IDC_LIGHTING_NORMAL);
+            EXPECT_EQ(GetBanding(), 1u);
+            EXPECT_TRUE(Enabled(d, IDC_BANDING_ENABLED));
+            EXPECT_TRUE(Enabled(d, IDC_FILTER_60HZ));
+            PosixClick(d, IDC_LIGHTING_LOW);
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    // Cancel brings back the step and, with it, the filter.
+    EXPECT_EQ(StepNow(), 1u);
+    EXPECT_EQ(GetBanding(), 1u);
+}
+
+TEST_F(AdvancedDialog, NewFirmwareKeepsTheFilterWithLow) {
+    OpenCamera("firmware 2.0\n");
+    ASSERT_TRUE(SetFrameRate(1, 0));
+    ASSERT_TRUE(SetBanding(1));
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_LIGHTING_LOW);
+            EXPECT_EQ(GetBanding(), 1u);
+            EXPECT_TRUE(Enabled(d, IDC_BANDING_ENABLED));
+            PosixClick(d, IDOK);
+        },
+    });
+    EXPECT_EQ(StepNow(), 5u);
+}
+
+TEST_F(AdvancedDialog, MainsBacklightAndBandingAreUndoneOnlyWhenChanged) {
+    OpenCamera();
+    ASSERT_TRUE(SetBanding(0));
+    ASSERT_TRUE(SetMainsFrequency(0));
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_FALSE(Enabled(d, IDC_FILTER_60HZ));  // only with the filter on
+            EXPECT_EQ(PosixClick(d, IDC_FILTER_60HZ), 0);
+            PosixClick(d, IDC_BANDING_ENABLED);
+            EXPECT_EQ(GetBanding(), 1u);
+            PosixClick(d, IDC_FILTER_60HZ);
+            DWORD mains = 9;
+            GetMainsFrequency(&mains);
+            EXPECT_EQ(mains, 1u);
+            EXPECT_EQ(GetBanding(), 1u);
+            PosixClick(d, IDC_BACKLIT);
+            PosixClick(d, IDC_BACKLIT);  // twice: no change
+            EXPECT_EQ(GetBacklight(), 0u);
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    DWORD mains = 9;
+    GetMainsFrequency(&mains);
+    EXPECT_EQ(mains, 0u);
+    EXPECT_EQ(GetBanding(), 0u);
+    EXPECT_EQ(GetBacklight(), 0u);
+}
+
+TEST_F(AdvancedDialog, PanTiltOnlyBelowTheFullSensor) {
+    OpenCamera();
+    SetFormat(352, 288);
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "Pan/Tilt only at 176x144 or smaller");
+            EXPECT_FALSE(Enabled(d, IDC_PAN_TILT));
+            EXPECT_FALSE(Enabled(d, IDC_ZOOM));
+            PosixClick(d, IDOK);
+        },
+    });
+    SetFormat(320, 240);
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "&Pan/Tilt Control");
+            EXPECT_TRUE(Enabled(d, IDC_ZOOM));
+            PosixClick(d, IDOK);
+        },
+    });
+}
+
+TEST_F(AdvancedDialog, ADragPansTheWindowUncompressedAndCancelPutsItBack) {
+    OpenCamera();
+    ASSERT_TRUE(SetCompressionSettings(1, 0, 40, 60, 50));
+    RECT opening;
+    DWORD zoom = 9;
+    ASSERT_TRUE(GetImageWindow(&opening, &zoom));
+    ASSERT_EQ(zoom, 0u);
+    InAdvanced({
+        [](HWND d) {
+            EXPECT_FALSE(Enabled(d, IDC_PAN_TILT));
+            PosixClick(d, IDC_ZOOM);
+            EXPECT_TRUE(Enabled(d, IDC_PAN_TILT));
+            RECT window;
+            DWORD zoomed = 0;
+            GetImageWindow(&window, &zoomed);
+            EXPECT_EQ(zoomed, 1u);
+            EXPECT_EQ(window.left, 88);  // centred in the 352 x 288 sensor
+            EXPECT_EQ(window.top, 72);
+            // The pan rectangle starts centred in the control's frame.
+            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
+            RECT client;
+            GetClientRect(zoomControl, &client);
+            int x = (client.right - ZOOM_FRAME_WIDTH) / 2 + 60;
+            int y = (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + 50;
+            PosixMouseDown(zoomControl, x, y);
+        },
+        [](HWND d) {
+            EXPECT_EQ(CompressionNow().mode, 0);  // uncompressed while dragging
+            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
+            RECT client;
+            GetClientRect(zoomControl, &client);
+            int x = (client.right - ZOOM_FRAME_WIDTH) / 2 + 60;
+            int y = (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + 50;
+            PosixMouseMove(zoomControl, x - 10, y + 5);
+        },
+        [](HWND d) {
+            // 10 control pixels are 20 sensor pixels; the camera's window
+            // keeps to units of 8 columns and 4 rows.
+            LRESULT position = SendDlgItemMessageA(d, IDC_PAN_TILT, ZM_GETPOSITION, 0, 0);
+            EXPECT_EQ(LOWORD(position), 68);
+            EXPECT_EQ(HIWORD(position), 82);
+            RECT window;
+            GetImageWindow(&window, nullptr);
+            EXPECT_EQ(window.left, 64);
+            EXPECT_EQ(window.top, 80);
+            EXPECT_EQ(window.right - window.left, 176);
+            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
+            RECT client;
+            GetClientRect(zoomControl, &client);
+            PosixMouseUp(zoomControl, 0, 0);
+        },
+        [](HWND d) {
+            Compression c = CompressionNow();
+            EXPECT_EQ(c.mode, 1);
+            EXPECT_EQ(c.previewLevel, 60u);
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    RECT after;
+    zoom = 9;
+    GetImageWindow(&after, &zoom);
+    EXPECT_EQ(zoom, 0u);
+    EXPECT_EQ(after.left, opening.left);
+    EXPECT_EQ(after.top, opening.top);
+    EXPECT_EQ(after.right, opening.right);
+}
+
+TEST_F(AdvancedDialog, ADragCutShortByTheDialogsEndStillGivesTheCompressionBack) {
+    OpenCamera();
+    ASSERT_TRUE(SetCompressionSettings(1, 1, 40, 60, 50));
+    InAdvanced({
+        [](HWND d) {
+            PosixClick(d, IDC_ZOOM);
+            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
+            RECT client;
+            GetClientRect(zoomControl, &client);
+            PosixMouseDown(zoomControl, client.right / 2, client.bottom / 2);
+        },
+        [](HWND d) {
+            EXPECT_EQ(CompressionNow().mode, 0);
+            PosixPressKey(VK_RETURN);
+        },
+    });
+    Compression c = CompressionNow();
+    EXPECT_EQ(c.mode, 1);
+    EXPECT_EQ(c.videoConf, 1);
+    EXPECT_EQ(c.conferenceLevel, 40u);
+}

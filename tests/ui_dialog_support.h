@@ -1,0 +1,100 @@
+// Scaffolding for tests that sit in front of the driver's dialogs as a user:
+// a host with a camera on the simulated link, and a list of steps that run
+// one by one inside whichever modal dialog is innermost.
+#ifndef TARN2_TESTS_UI_DIALOG_SUPPORT_H
+#define TARN2_TESTS_UI_DIALOG_SUPPORT_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "device/device.h"
+#include "driver_support.h"
+#include "platform/posix/posix_windows.h"
+#include "sim/sim.h"
+#include "ui/resources/resource.h"
+
+class DialogUser : public DriverHost {
+protected:
+    typedef std::function<void(HWND)> Step;
+
+    void SetUp() override {
+        SimReset();
+        DriverHost::SetUp();
+        PosixClearMessageBoxes();
+    }
+    void TearDown() override {
+        PosixSetDialogHook(nullptr, nullptr);
+        DriverHost::TearDown();
+        PosixResetWindows();
+    }
+
+    // Steps run in order, one each time the innermost modal loop is idle.
+    // A test ends its dialog itself (OK or Cancel); when the steps run out
+    // the window system presses Escape.
+    void Act(std::vector<Step> list) {
+        steps = std::move(list);
+        next = 0;
+        PosixSetDialogHook(&DialogUser::RunStep, this);
+    }
+    static int RunStep(HWND dialog, void* context) {
+        DialogUser* user = static_cast<DialogUser*>(context);
+        if (user->next >= user->steps.size()) return 0;
+        user->steps[user->next++](dialog);
+        return 1;
+    }
+    bool AllStepsRan() const { return next == steps.size(); }
+
+    // DVM_DIALOG on a channel, as the host sends it.
+    LRESULT ShowDialog(DWORD_PTR channel) { return Send(channel, DVM_DIALOG, 0, 0); }
+
+    static std::string Text(HWND window) {
+        char text[256] = "";
+        GetWindowTextA(window, text, sizeof text);
+        return text;
+    }
+    static std::string Text(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
+    static bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+    static bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+    static UINT Number(HWND dialog, int id) { return GetDlgItemInt(dialog, id, nullptr, FALSE); }
+    static int Position(HWND dialog, int id) { return GetScrollPos(GetDlgItem(dialog, id), SB_CTL); }
+
+    struct Colour {
+        DWORD brightness = 0, contrast = 0, colour = 0;
+    };
+    static Colour ColourNow() {
+        Colour c;
+        GetColourParams(&c.brightness, &c.contrast, &c.colour);
+        return c;
+    }
+    struct Compression {
+        LONG mode = 0, videoConf = 0;
+        WORD conferenceLevel = 0, previewLevel = 0, quality = 0;
+    };
+    static Compression CompressionNow() {
+        Compression c;
+        GetCompressionSettings(&c.mode, &c.videoConf, &c.conferenceLevel, &c.previewLevel, &c.quality);
+        return c;
+    }
+
+    // Registry values of kinds the driver's own calls do not write.
+    static void WriteRegText(const char* name, const char* text) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
+        RegCloseKey(key);
+    }
+    static void DeleteRegValue(const char* name) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+
+    std::vector<Step> steps;
+    size_t next = 0;
+};
+
+#endif
