@@ -23,6 +23,13 @@ static void Give(BYTE* place, BYTE value) {
     if (place) *place = value;
 }
 
+// A reply's data block into whichever of the eight places the caller gave.
+static void GiveEight(const BYTE* data, BYTE* d0, BYTE* d1, BYTE* d2, BYTE* d3, BYTE* d4, BYTE* d5, BYTE* d6,
+                      BYTE* d7) {
+    BYTE* places[8] = {d0, d1, d2, d3, d4, d5, d6, d7};
+    for (int i = 0; i < 8; i++) Give(places[i], data[i]);
+}
+
 DWORD ZELT_GetVersion(Link* link, BYTE* major, BYTE* minor, BYTE* d2, BYTE* d3) {
     if (!major || !minor || !d2 || !d3) return 0;
     BYTE data[8];
@@ -37,14 +44,7 @@ DWORD ZELT_GetVersion(Link* link, BYTE* major, BYTE* minor, BYTE* d2, BYTE* d3) 
 DWORD ZELT_GetCameraStatus(Link* link, BYTE* d0, BYTE* d1, BYTE* d2, BYTE* d3, BYTE* d4, BYTE* d5, BYTE* d6, BYTE* d7) {
     BYTE data[8];
     if (!Read(link, ZELT_GROUP_SYSTEM, 3, NULL, data)) return 0;
-    Give(d0, data[0]);
-    Give(d1, data[1]);
-    Give(d2, data[2]);
-    Give(d3, data[3]);
-    Give(d4, data[4]);
-    Give(d5, data[5]);
-    Give(d6, data[6]);
-    Give(d7, data[7]);
+    GiveEight(data, d0, d1, d2, d3, d4, d5, d6, d7);
     return 1;
 }
 
@@ -136,14 +136,7 @@ DWORD ZELT_GetColBal(Link* link, BYTE* red, BYTE* green, BYTE* blue) {
 DWORD ZELT_GetExposure(Link* link, BYTE* d0, BYTE* d1, BYTE* d2, BYTE* d3, BYTE* d4, BYTE* d5, BYTE* d6, BYTE* d7) {
     BYTE data[8];
     if (!Read(link, ZELT_GROUP_PROCESSOR, 18, NULL, data)) return 0;
-    Give(d0, data[0]);
-    Give(d1, data[1]);
-    Give(d2, data[2]);
-    Give(d3, data[3]);
-    Give(d4, data[4]);
-    Give(d5, data[5]);
-    Give(d6, data[6]);
-    Give(d7, data[7]);
+    GiveEight(data, d0, d1, d2, d3, d4, d5, d6, d7);
     return 1;
 }
 

@@ -15,17 +15,8 @@ protected:
     std::string output;
     // Runs tarncap check (with a scenario file, if named); its exit status.
     int RunCheck(const std::string& scenario = "") {
-        const char* bin = getenv("TARN2_BIN");
-        std::string command = scenario.empty() ? "" : "TARN2_SIM='" + scenario + "' ";
-        command += std::string(bin ? bin : ".") + "/tarncap --home '" + home + "' check 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        output.clear();
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::string environment = scenario.empty() ? "" : "TARN2_SIM='" + scenario + "' ";
+        return RunTarncap(home, "check", &output, environment);
     }
 };
 

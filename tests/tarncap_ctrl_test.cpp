@@ -12,16 +12,7 @@ class CtrlCommandLine : public FreshHome {
 protected:
     // Runs tarncap ctrl with the arguments; its exit code and what it said.
     int Run(const std::string& arguments, std::string* said, const std::string& options = "") {
-        const char* bin = getenv("TARN2_BIN");
-        std::string command = std::string(bin ? bin : "build/bin") + "/tarncap --home '" + home + "' " + options +
-                              " ctrl " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        char buffer[512];
-        said->clear();
-        while (fgets(buffer, sizeof buffer, pipe)) *said += buffer;
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return RunTarncap(home, options + " ctrl " + arguments, said);
     }
 };
 

@@ -11,19 +11,7 @@ namespace {
 class TarncapDialog : public FreshHome {
 protected:
     std::string output;
-    int Run(const std::string& arguments) {
-        const char* bin = getenv("TARN2_BIN");
-        std::string command =
-            std::string(bin ? bin : ".") + "/tarncap --home '" + home + "' dialog " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        output.clear();
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Run(const std::string& arguments) { return RunTarncap(home, "dialog " + arguments, &output); }
     size_t Count(const std::string& what) const {
         size_t count = 0;
         for (size_t at = output.find(what); at != std::string::npos; at = output.find(what, at + 1)) count++;

@@ -12,19 +12,7 @@ class TarncapGrab : public FreshHome {
 protected:
     std::string output;
     // Runs tarncap with the arguments; answers its exit status.
-    int Run(const std::string& arguments) {
-        const char* bin = getenv("TARN2_BIN");
-        std::string command =
-            std::string(bin ? bin : ".") + "/tarncap --home '" + home + "' grab " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        output.clear();
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Run(const std::string& arguments) { return RunTarncap(home, "grab " + arguments, &output); }
     long FileSize(const std::string& path) {
         struct stat info;
         return stat(path.c_str(), &info) == 0 ? (long)info.st_size : -1;

@@ -11,19 +11,7 @@ class TarncapStream : public FreshHome {
 protected:
     std::string output;
     // Runs tarncap stream with the arguments; answers its exit status.
-    int Run(const std::string& arguments) {
-        const char* bin = getenv("TARN2_BIN");
-        std::string command =
-            std::string(bin ? bin : ".") + "/tarncap --home '" + home + "' stream " + arguments + " 2>&1";
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return -1;
-        output.clear();
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, n);
-        int status = pclose(pipe);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    int Run(const std::string& arguments) { return RunTarncap(home, "stream " + arguments, &output); }
     static DWORD Dword(const std::string& s, size_t at) {
         return (DWORD)(BYTE)s[at] | (DWORD)(BYTE)s[at + 1] << 8 | (DWORD)(BYTE)s[at + 2] << 16 |
                (DWORD)(BYTE)s[at + 3] << 24;

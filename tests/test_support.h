@@ -4,7 +4,9 @@
 #define TARN2_TESTS_SUPPORT_H
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
@@ -29,6 +31,24 @@ inline std::string ReadFileText(const std::string& path) {
 inline void WriteFileText(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
+}
+
+// Runs tarncap (from $TARN2_BIN) on this Windows directory with the given
+// prefix of environment settings, options and command; answers its exit
+// status, with everything it printed (both streams) in *output.
+inline int RunTarncap(const std::string& home, const std::string& commandLine, std::string* output,
+                      const std::string& environment = "") {
+    const char* bin = getenv("TARN2_BIN");
+    std::string command =
+        environment + std::string(bin ? bin : "build/bin") + "/tarncap --home '" + home + "' " + commandLine + " 2>&1";
+    output->clear();
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, n);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Each test gets its own Windows directory and virtual time.

@@ -337,9 +337,10 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT
     if (length) *length = 0;
     if (!block || !subBlock || !buffer) return FALSE;
     const char* base = static_cast<const char*>(block);
+    // The magic first: a block that is not ours may be shorter than a header.
+    if (memcmp(base, kMagic, sizeof kMagic) != 0) return FALSE;
     BlockHeader h;
     memcpy(&h, base, sizeof h);
-    if (memcmp(h.magic, kMagic, sizeof kMagic) != 0) return FALSE;
     std::string key = CanonicalKey(subBlock);
     if (key == "\\") {
         *buffer = const_cast<char*>(base + offsetof(BlockHeader, fixed));

@@ -337,7 +337,8 @@ HBRUSH WINAPI GetSysColorBrush(int index) {
     return static_cast<HBRUSH>(b->handle);
 }
 
-int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+// A filled or framed rectangle in one brush: recorded under its kind.
+static int RecordBrushRect(HDC dc, const RECT* rect, HBRUSH brush, char kind) {
     HWND window;
     {
         Hold hold(Lock());
@@ -347,22 +348,16 @@ int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
     }
     COLORREF color = BrushColor(brush);
     if (color == 0xFFFFFFFF) return 0;
-    RecordDraw(window, 'F', *rect, color);
+    RecordDraw(window, kind, *rect, color);
     return 1;
 }
 
+int WINAPI FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
+    return RecordBrushRect(dc, rect, brush, 'F');
+}
+
 int WINAPI FrameRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    HWND window;
-    {
-        Hold hold(Lock());
-        DeviceContext* d = FindDC(dc);
-        if (!d || !rect) return 0;
-        window = d->window;
-    }
-    COLORREF color = BrushColor(brush);
-    if (color == 0xFFFFFFFF) return 0;
-    RecordDraw(window, 'R', *rect, color);
-    return 1;
+    return RecordBrushRect(dc, rect, brush, 'R');
 }
 
 BOOL WINAPI Rectangle(HDC dc, int left, int top, int right, int bottom) {

@@ -1,0 +1,90 @@
+// Fuzz target: the two text files a person may edit by hand and the driver
+// or the simulator then reads: the registry hive (REGEDIT4 text, read
+// through the registry calls the driver makes) and the simulator's
+// scenario. The same input is given to both.
+//
+// A damaged hive must read as empty, be kept aside when it is next written,
+// and never hand the driver more bytes than its buffer holds; a bad
+// scenario must be refused whole with the line and what is wrong.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/posix/posix_control.h"
+#include "platform/win32.h"
+#include "settings/registry.h"
+#include "sim/scenario.h"
+
+namespace {
+
+std::string home;
+
+void WriteHive(const uint8_t* data, size_t size) {
+    FILE* file = fopen(PosixHivePath(), "wb");
+    if (!file) abort();
+    if (size && fwrite(data, 1, size, file) != size) abort();
+    fclose(file);
+}
+
+// What the driver reads at start-up and the bring-up writes back.
+void ReadAsTheDriverDoes(void) {
+    static const char* const dwords[] = {"DebugLevel", "CaptureUsage", "VideoInUsage", "LPTPort", "Compression"};
+    for (const char* name : dwords) ReadRegDword(name, 7);
+    char text[8];
+    memset(text, 'x', sizeof text);
+    DWORD length = ReadRegString("IniFile", "mbkzelt.ini", text, sizeof text);
+    // The copy always ends inside the buffer.
+    if (length > sizeof text || memchr(text, '\0', sizeof text) == nullptr) abort();
+
+    // The raw calls with a buffer of each size up to a little more than a
+    // dword, and no buffer at all.
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    for (DWORD room = 0; room <= 6; room++) {
+        BYTE* buffer = room ? (BYTE*)malloc(room) : nullptr;
+        DWORD size = room, type = 0;
+        LONG result = RegQueryValueExA(key, "Brightness", nullptr, &type, buffer, room ? &size : nullptr);
+        if (result == ERROR_SUCCESS && room && size > room) abort();
+        free(buffer);
+    }
+    DWORD needed = 0;
+    RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &needed);
+    RegCloseKey(key);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char pattern[] = "/tmp/tarn2-fuzz-hive-XXXXXX";
+    const char* dir = mkdtemp(pattern);
+    if (!dir) abort();
+    home = dir;
+    PosixSetWindowsDirectory(home.c_str());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 65536) return 0;
+    WriteHive(data, size);
+    ReadAsTheDriverDoes();
+    // A write over whatever was there (a damaged hive is kept aside and
+    // started afresh) and a read back of the value written.
+    WriteRegDword("Initialised", 0x12345678);
+    if (ReadRegDword("Initialised", 0) != 0x12345678) abort();
+    ReadAsTheDriverDoes();
+
+    SimScenario scenario;
+    SimDefaultScenario(&scenario);
+    std::string problem;
+    std::string text(reinterpret_cast<const char*>(data), size);
+    if (SimParseScenario(text, "fuzz", &scenario, &problem)) {
+        for (uint32_t t : {0u, 1u, 4000u, 5000u, 25000u, 0xFFFFFFFFu}) SimLightAt(scenario, t);
+    } else if (problem.empty()) {
+        abort();  // a refusal always says why
+    }
+    return 0;
+}
