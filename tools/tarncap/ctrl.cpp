@@ -7,7 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -397,19 +396,7 @@ int RunCtrl(const Options& options) {
     CtrlRequest request;
     if (!ParseCtrl(options.arguments, &request)) return 2;
     Session session;
-    // The camera's bring-up writes its link test's progress to the standard
-    // output; it goes to the standard error here, so that what ctrl prints
-    // can be read by a script.
-    fflush(stdout);
-    int savedOutput = dup(1);
-    if (savedOutput >= 0) dup2(2, 1);
-    bool opened = OpenSession(options, &session);
-    fflush(stdout);
-    if (savedOutput >= 0) {
-        dup2(savedOutput, 1);
-        close(savedOutput);
-    }
-    if (!opened) return 1;
+    if (!OpenSession(options, &session)) return 1;
     int status = 0;
     if (!request.sets.empty()) status |= SetControls(session, request.sets);
     if (!request.gets.empty()) status |= GetControls(session, request.gets);

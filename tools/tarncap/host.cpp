@@ -1,6 +1,8 @@
 #include "host.h"
 
+#include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 bool LoadDriver(Host& host, const char* name) {
     host.module = LoadLibraryA(name ? name : "mbktarn2u.drv");
@@ -28,6 +30,39 @@ LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lP
     return host.driverProc(driverId, nullptr, msg, lParam1, lParam2);
 }
 
+// The camera's bring-up writes its link test's progress to the standard
+// output. While a channel opens, that goes to the standard error instead
+// (as a line of its own), so what tarncap prints stays readable by scripts.
+namespace {
+struct ToStandardError {
+    FILE* held = tmpfile();
+    int saved = -1;
+    ToStandardError() {
+        fflush(stdout);
+        if (held) saved = dup(1);
+        if (saved >= 0) dup2(fileno(held), 1);
+    }
+    ~ToStandardError() {
+        fflush(stdout);
+        if (saved >= 0) {
+            dup2(saved, 1);
+            close(saved);
+        }
+        if (!held) return;
+        rewind(held);
+        char chunk[4096];
+        size_t n;
+        int last = '\n';
+        while ((n = fread(chunk, 1, sizeof chunk, held)) > 0) {
+            fwrite(chunk, 1, n, stderr);
+            last = chunk[n - 1];
+        }
+        if (last != '\n') fputc('\n', stderr);
+        fclose(held);
+    }
+};
+}  // namespace
+
 DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error) {
     VIDEO_OPEN_PARMS parms;
     memset(&parms, 0, sizeof parms);
@@ -35,6 +70,7 @@ DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* err
     parms.fccType = mmioFOURCC('v', 'c', 'a', 'p');
     parms.dwVersion = VIDEOAPIVERSION;
     parms.dwFlags = type;
+    ToStandardError aside;
     LRESULT handle = Send(host, 0, DRV_OPEN, reinterpret_cast<LPARAM>(openString ? openString : ""),
                           reinterpret_cast<LPARAM>(&parms));
     if (error) *error = parms.dwError;
