@@ -290,6 +290,13 @@ ScrollState* ScrollOf(Window& w, int bar) {
     }
 }
 
+// A control whose text is its picture shows a new text at once.
+static LRESULT SetTextAndRepaint(HWND window, WPARAM wParam, LPARAM lParam) {
+    LRESULT r = DefWindowProcA(window, WM_SETTEXT, wParam, lParam);
+    Invalidate(window, true);
+    return r;
+}
+
 LRESULT CALLBACK ButtonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowPtr w = Find(window);
     if (!w) return 0;
@@ -356,11 +363,8 @@ LRESULT CALLBACK ButtonProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
             if (type == BS_PUSHBUTTON) return DLGC_BUTTON | DLGC_UNDEFPUSHBUTTON;
             if (type == BS_GROUPBOX) return DLGC_STATIC;
             return DLGC_BUTTON;
-        case WM_SETTEXT: {
-            LRESULT r = DefWindowProcA(window, msg, wParam, lParam);
-            Invalidate(window, true);
-            return r;
-        }
+        case WM_SETTEXT:
+            return SetTextAndRepaint(window, wParam, lParam);
         default:
             return DefWindowProcA(window, msg, wParam, lParam);
     }
@@ -375,11 +379,8 @@ LRESULT CALLBACK StaticProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_GETDLGCODE:
             return DLGC_STATIC;
-        case WM_SETTEXT: {
-            LRESULT r = DefWindowProcA(window, msg, wParam, lParam);
-            Invalidate(window, true);
-            return r;
-        }
+        case WM_SETTEXT:
+            return SetTextAndRepaint(window, wParam, lParam);
         default:
             return DefWindowProcA(window, msg, wParam, lParam);
     }
