@@ -61,18 +61,9 @@ public:
         seen.host = this;
         // A host reads the format first, and sizes its buffers by it.
         BITMAPINFOHEADER format;
-        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
-        ASSERT_EQ(
-            Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
-            DV_ERR_OK);
+        ASSERT_NO_FATAL_FAILURE(ReadFormat(videoIn, &format));
         ASSERT_GT(currentFormat.biSizeImage, 0u);
-        memset(headers, 0, sizeof headers);
-        for (int i = 0; i < kBuffers; i++) {
-            buffers[i].assign(currentFormat.biSizeImage, 0);
-            headers[i].lpData = buffers[i].data();
-            headers[i].dwBufferLength = currentFormat.biSizeImage;
-            headers[i].dwFlags = VHDR_PREPARED;
-        }
+        PrepareBuffers(headers, buffers, kBuffers, currentFormat.biSizeImage);
     }
     void TearDown() override {
         seen.react = nullptr;

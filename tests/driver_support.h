@@ -53,6 +53,24 @@ protected:
                 if (c == channel) c = 0;
         return result;
     }
+    // Reads the channel's current format, as a host does before it sizes
+    // its buffers.
+    void ReadFormat(DWORD_PTR channel, BITMAPINFOHEADER* format) {
+        VIDEOCONFIGPARMS parms = {nullptr, format, sizeof *format, nullptr, 0};
+        ASSERT_EQ(
+            Send(channel, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
+            DV_ERR_OK);
+    }
+    // Gives each header a zeroed buffer of the size, marked prepared.
+    static void PrepareBuffers(VIDEOHDR* headers, std::vector<BYTE>* buffers, int count, DWORD size) {
+        memset(headers, 0, sizeof *headers * count);
+        for (int i = 0; i < count; i++) {
+            buffers[i].assign(size, 0);
+            headers[i].lpData = buffers[i].data();
+            headers[i].dwBufferLength = size;
+            headers[i].dwFlags = VHDR_PREPARED;
+        }
+    }
     std::vector<DWORD_PTR> open;
 };
 

@@ -25,18 +25,10 @@ protected:
         return Send(videoIn, msg, flags, reinterpret_cast<LPARAM>(&parms));
     }
     static BITMAPINFOHEADER FormatFor(const OutputFormat& f, LONG width, LONG height) {
-        BITMAPINFOHEADER format;
-        memset(&format, 0, sizeof format);
-        format.biSize = sizeof format;
-        format.biWidth = width;
-        format.biHeight = height;
-        format.biPlanes = 1;
-        format.biBitCount = f.bitCount;
-        format.biCompression = f.compression;
         // As a host fills it in: "IYUV" has the size of "I420".
-        format.biSizeImage =
+        DWORD size =
             (DWORD)ImageSizeFor(f.compression == FOURCC_IYUV ? FOURCC_I420 : f.compression, f.bitCount, width, height);
-        return format;
+        return HostFormat(width, height, f.bitCount, f.compression, size);
     }
     // Sets the format and reads back what the driver made of it.
     BITMAPINFOHEADER SetFormat(const OutputFormat& f, LONG width, LONG height) {

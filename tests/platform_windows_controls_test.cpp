@@ -6,16 +6,8 @@
 namespace testwin {
 namespace {
 
-class Controls : public WindowsTest {
+class Controls : public OpenDialogTest {
 protected:
-    HWND dialog = nullptr;
-    void SetUp() override {
-        WindowsTest::SetUp();
-        dialog = Modeless();
-        ASSERT_TRUE(IsWindow(dialog));
-        PosixRunMessages();
-        Log().clear();
-    }
     int Count(const std::string& entry) const {
         int n = 0;
         for (const std::string& e : Log()) n += e == entry;

@@ -6,17 +6,7 @@
 namespace testwin {
 namespace {
 
-class Dialogs : public WindowsTest {
-protected:
-    HWND dialog = nullptr;
-    void SetUp() override {
-        WindowsTest::SetUp();
-        dialog = Modeless();
-        ASSERT_TRUE(IsWindow(dialog));
-        PosixRunMessages();
-        Log().clear();
-    }
-};
+class Dialogs : public OpenDialogTest {};
 
 TEST_F(Dialogs, EnterPressesTheDefaultButtonUnlessItIsDisabledAndTabMovesToTheNextTabStop) {
     auto press = [&](HWND focus, int key) {

@@ -21,18 +21,6 @@ protected:
             DV_ERR_OK);
         return format;
     }
-    static BITMAPINFOHEADER Format(LONG width, LONG height, WORD bits, DWORD compression, DWORD size) {
-        BITMAPINFOHEADER f;
-        memset(&f, 0, sizeof f);
-        f.biSize = sizeof f;
-        f.biWidth = width;
-        f.biHeight = height;
-        f.biPlanes = 1;
-        f.biBitCount = bits;
-        f.biCompression = compression;
-        f.biSizeImage = size;
-        return f;
-    }
     LRESULT FrameInto(std::vector<BYTE>& buffer, DWORD length, VIDEOHDR* header) {
         memset(header, 0, sizeof *header);
         header->lpData = buffer.data();
@@ -44,18 +32,18 @@ protected:
 
 TEST_F(BadParameters, ARefusedFormatLeavesTheDeviceAsItWas) {
     OpenVideoIn();
-    ASSERT_EQ(SetFormat(Format(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
+    ASSERT_EQ(SetFormat(HostFormat(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
     BITMAPINFOHEADER good = GetFormat();
     std::vector<BYTE> picture(good.biSizeImage);
     VIDEOHDR header;
     ASSERT_EQ(FrameInto(picture, good.biSizeImage, &header), DV_ERR_OK);
     SimCamera camera = Camera();
     const BITMAPINFOHEADER refused[] = {
-        Format(176, 144, 24, mmioFOURCC('M', 'J', 'P', 'G'), 1000),
-        Format(352, 288, 9, mmioFOURCC('Y', 'V', 'U', '9'), 352 * 288 * 9 / 8),
-        Format(176, 144, 16, mmioFOURCC('P', 'Y', 'U', 'V'), 176 * 144 * 2),
-        Format(1000, 1000, 24, 0, 3000000),
-        Format(176, 144, 32, 0, 176 * 144 * 4),
+        HostFormat(176, 144, 24, mmioFOURCC('M', 'J', 'P', 'G'), 1000),
+        HostFormat(352, 288, 9, mmioFOURCC('Y', 'V', 'U', '9'), 352 * 288 * 9 / 8),
+        HostFormat(176, 144, 16, mmioFOURCC('P', 'Y', 'U', 'V'), 176 * 144 * 2),
+        HostFormat(1000, 1000, 24, 0, 3000000),
+        HostFormat(176, 144, 32, 0, 176 * 144 * 4),
     };
     for (const BITMAPINFOHEADER& request : refused) {
         EXPECT_EQ(SetFormat(request), DV_ERR_NOTSUPPORTED);
@@ -78,11 +66,11 @@ TEST_F(BadParameters, TheByteCountOfAFrameIsTheDriversOwn) {
     OpenVideoIn();
     // RGB may leave the size 0; a wrong number is not taken either.
     for (DWORD claimed : {0u, 100u, 0x7FFFFFFFu}) {
-        ASSERT_EQ(SetFormat(Format(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
+        ASSERT_EQ(SetFormat(HostFormat(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
         EXPECT_EQ(currentFormat.biSizeImage, 160u * 120 * 3);
         EXPECT_EQ(GetFormat().biSizeImage, 160u * 120 * 3);
     }
-    ASSERT_EQ(SetFormat(Format(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
+    ASSERT_EQ(SetFormat(HostFormat(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
     EXPECT_EQ(GetFormat().biSizeImage, 176u * 144 * 3 / 2);
     std::vector<BYTE> picture(176 * 144 * 3 / 2);
     VIDEOHDR header;

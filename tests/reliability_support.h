@@ -68,18 +68,9 @@ public:
         videoIn = Open(VIDEO_IN);
         ASSERT_GT(videoIn, 1u);
         BITMAPINFOHEADER format;
-        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
-        ASSERT_EQ(
-            Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
-            DV_ERR_OK);
+        ASSERT_NO_FATAL_FAILURE(ReadFormat(videoIn, &format));
         ASSERT_GT(format.biSizeImage, 0u);
-        memset(headers, 0, sizeof headers);
-        for (int i = 0; i < kBuffers; i++) {
-            buffers[i].assign(format.biSizeImage, 0);
-            headers[i].lpData = buffers[i].data();
-            headers[i].dwBufferLength = format.biSizeImage;
-            headers[i].dwFlags = VHDR_PREPARED;
-        }
+        PrepareBuffers(headers, buffers, kBuffers, format.biSizeImage);
     }
 
     static SimCamera Camera() {

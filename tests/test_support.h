@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -49,6 +50,21 @@ inline int RunTarncap(const std::string& home, const std::string& commandLine, s
     while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) output->append(chunk, n);
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A capture format as a host fills it in, size and all (tests pass wrong
+// sizes on purpose).
+inline BITMAPINFOHEADER HostFormat(LONG width, LONG height, WORD bits, DWORD compression, DWORD size) {
+    BITMAPINFOHEADER f;
+    memset(&f, 0, sizeof f);
+    f.biSize = sizeof f;
+    f.biWidth = width;
+    f.biHeight = height;
+    f.biPlanes = 1;
+    f.biBitCount = bits;
+    f.biCompression = compression;
+    f.biSizeImage = size;
+    return f;
 }
 
 // Each test gets its own Windows directory and virtual time.

@@ -141,6 +141,20 @@ protected:
     }
 };
 
+// A test on the logging dialog, opened modeless and settled, with its log
+// cleared of the opening.
+class OpenDialogTest : public WindowsTest {
+protected:
+    HWND dialog = nullptr;
+    void SetUp() override {
+        WindowsTest::SetUp();
+        dialog = Modeless();
+        ASSERT_TRUE(IsWindow(dialog));
+        PosixRunMessages();
+        Log().clear();
+    }
+};
+
 }  // namespace testwin
 
 #endif
