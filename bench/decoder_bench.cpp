@@ -18,6 +18,7 @@
 #endif
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -172,17 +173,15 @@ void Libyuv(benchmark::State& state, Format f, Size s, bool doubled) {
 
 // Ours and libyuv's alternately, each call timed; the fastest of each is
 // the figure least disturbed by whatever else the machine is doing.
-void Ratio(benchmark::State& state, Format f, Size s, int compMode, bool doubled) {
-    if (!Started(state)) return;
-    OurDecode ours(f, s, compMode, doubled);
-    Reference reference(f.name, s, doubled);
+void CompareFastest(benchmark::State& state, const std::function<void()>& ours,
+                    const std::function<void()>& reference) {
     using Clock = std::chrono::steady_clock;
     double bestOurs = 1e30, bestReference = 1e30;
     for (auto _ : state) {
         Clock::time_point t0 = Clock::now();
-        ours.Run();
+        ours();
         Clock::time_point t1 = Clock::now();
-        reference.Run();
+        reference();
         Clock::time_point t2 = Clock::now();
         double a = std::chrono::duration<double, std::micro>(t1 - t0).count();
         double b = std::chrono::duration<double, std::micro>(t2 - t1).count();
@@ -194,29 +193,29 @@ void Ratio(benchmark::State& state, Format f, Size s, int compMode, bool doubled
     state.counters["ratio"] = bestReference > 0 ? bestOurs / bestReference : 0;
 }
 
+void Ratio(benchmark::State& state, Format f, Size s, int compMode, bool doubled) {
+    if (!Started(state)) return;
+    OurDecode ours(f, s, compMode, doubled);
+    Reference reference(f.name, s, doubled);
+    CompareFastest(
+        state, [&] { ours.Run(); }, [&] { reference.Run(); });
+}
+
 // The doubling alone: ours in place, libyuv's 2x point scaling of the same
 // 24-bit picture into another buffer.
 void DoubleRatio(benchmark::State& state) {
     if (!Started(state)) return;
     std::vector<BYTE> ours(704 * 576 * 3, 100), from(352 * 288 * 3, 100), to(704 * 576 * 3);
-    using Clock = std::chrono::steady_clock;
-    double bestOurs = 1e30, bestReference = 1e30;
-    for (auto _ : state) {
-        Clock::time_point t0 = Clock::now();
-        DecoderDouble(ours.data(), 288, 352);
-        benchmark::DoNotOptimize(ours.data());
-        Clock::time_point t1 = Clock::now();
-        libyuv::RGBScale(from.data(), 352 * 3, 352, 288, to.data(), 704 * 3, 704, 576, libyuv::kFilterNone);
-        benchmark::DoNotOptimize(to.data());
-        Clock::time_point t2 = Clock::now();
-        double a = std::chrono::duration<double, std::micro>(t1 - t0).count();
-        double b = std::chrono::duration<double, std::micro>(t2 - t1).count();
-        if (a < bestOurs) bestOurs = a;
-        if (b < bestReference) bestReference = b;
-    }
-    state.counters["ours_us"] = bestOurs;
-    state.counters["libyuv_us"] = bestReference;
-    state.counters["ratio"] = bestReference > 0 ? bestOurs / bestReference : 0;
+    CompareFastest(
+        state,
+        [&] {
+            DecoderDouble(ours.data(), 288, 352);
+            benchmark::DoNotOptimize(ours.data());
+        },
+        [&] {
+            libyuv::RGBScale(from.data(), 352 * 3, 352, 288, to.data(), 704 * 3, 704, 576, libyuv::kFilterNone);
+            benchmark::DoNotOptimize(to.data());
+        });
 }
 #endif
 
