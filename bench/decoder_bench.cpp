@@ -3,8 +3,9 @@
 // and the doubling to 704 x 576, each beside libyuv's conversion of the same
 // picture in the same run where libyuv has one.
 //
-//   decode/<size>/<raw|compressed>/<format>   the decode entry (ordinal 5,
-//       which checks the frame again first), pictures and bytes per second
+//   check/<size>/<raw|compressed>             the frame check (ordinal 4)
+//   decode/<size>/<raw|compressed>/<format>   the decode entry (ordinal 5)
+//       of a checked frame, pictures and bytes per second
 //   libyuv/<size>/<format>                    libyuv's conversion alone
 //   ratio/<size>/<raw|compressed>/<format>    ours and libyuv's, alternating
 //       in one loop; the counters ours_us and libyuv_us are the fastest
@@ -74,7 +75,18 @@ bool Started(benchmark::State& state) {
     return started != 0;
 }
 
-// What one of our decodes needs: the frame, a picture and the decoder.
+// The frame check (ordinal 4) of a frame that may be read to its end.
+DWORD Verify(const std::vector<BYTE>& frame) {
+    BYTE recordA[88], recordB[16] = {};
+    recordB[0] = (BYTE)frame.size();
+    recordB[1] = (BYTE)(frame.size() >> 8);
+    recordB[2] = (BYTE)(frame.size() >> 16);
+    return DecoderVerify(frame.data(), recordA, recordB);
+}
+
+// What one of our decodes needs: the frame, a picture and the decoder. The
+// frame is checked once, as the driver checks each frame before decoding
+// it; the check on its own is check/... .
 struct OurDecode {
     std::vector<BYTE> frame, picture;
     DWORD decoder = 0, word = 0;
@@ -85,7 +97,9 @@ struct OurDecode {
           picture((doubled ? 4 : 1) * 352 * 288 * 3),
           decoder(DecoderOpen(f.compression, f.bits)),
           size(s),
-          doubling(doubled) {}
+          doubling(doubled) {
+        Verify(frame);
+    }
     void Run() {
         DecoderDecode(decoder, frame.data(), picture.data(), (WORD)size.width, (WORD)size.height, &word);
         if (doubling) DecoderDouble(picture.data(), (WORD)size.height, (WORD)size.width);
@@ -104,6 +118,18 @@ void Decode(benchmark::State& state, Format f, Size s, int compMode, bool double
     for (auto _ : state) ours.Run();
     state.SetItemsProcessed(state.iterations());
     state.SetBytesProcessed(state.iterations() * OutputBytes(f, s, doubled));
+}
+
+// The frame check alone: header, end marker, the sum of every byte and,
+// compressed, the walk of the token stream.
+void Check(benchmark::State& state, Size s, int compMode) {
+    if (!Started(state)) return;
+    std::vector<BYTE> frame = SceneFrame(s, compMode);
+    for (auto _ : state)
+        if (Verify(frame) != 0) state.SkipWithError("the scene's frame failed its check");
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * (int64_t)frame.size());
+    state.counters["frame_bytes"] = (double)frame.size();
 }
 
 #ifdef TARN2_HAVE_LIBYUV
@@ -195,8 +221,10 @@ void CompareFastest(benchmark::State& state, const std::function<void()>& ours,
 
 void Ratio(benchmark::State& state, Format f, Size s, int compMode, bool doubled) {
     if (!Started(state)) return;
-    OurDecode ours(f, s, compMode, doubled);
+    // The reference first: making its picture decodes another frame, and
+    // ours must be the frame checked last, as in the driver.
     Reference reference(f.name, s, doubled);
+    OurDecode ours(f, s, compMode, doubled);
     CompareFastest(
         state, [&] { ours.Run(); }, [&] { reference.Run(); });
 }
@@ -221,6 +249,9 @@ void DoubleRatio(benchmark::State& state) {
 
 int Register() {
     const char* encodings[] = {"raw", "compressed"};
+    for (Size s : kSizes)
+        for (int e = 0; e < 2; e++)
+            benchmark::RegisterBenchmark(("check/" + SizeName(s) + "/" + encodings[e]).c_str(), Check, s, e ? 2 : 0);
     for (Size s : kSizes)
         for (const Format& f : kFormats)
             for (int e = 0; e < 2; e++) {

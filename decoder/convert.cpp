@@ -4,6 +4,7 @@
 // V 16 to 240 around 128); RGB rows are bottom-up as in a DIB, YUV formats
 // top-down. Everything works on the stack and in the caller's buffers.
 #include <stddef.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "decoder.h"
@@ -54,6 +55,20 @@ uint32_t OutputSize(int kind, uint32_t width, uint32_t height) {
     }
 }
 
+int simdLevel = SIMD_C;
+
+void ChooseSimd(void) {
+#if defined(__SSE2__)
+    int best = Avx2Available() ? SIMD_AVX2 : SIMD_SSE2;
+#else
+    int best = Avx2Available() ? SIMD_AVX2 : SIMD_C;
+#endif
+    const char* cap = getenv("TARN2_DECODER_SIMD");
+    if (cap && strcmp(cap, "c") == 0) best = SIMD_C;
+    if (cap && strcmp(cap, "sse2") == 0 && best > SIMD_SSE2) best = SIMD_SSE2;
+    simdLevel = best;
+}
+
 // ---- Reading lines ----
 //
 // Every writer works straight on pixel pairs in the frame's byte order: a
@@ -66,18 +81,20 @@ typedef struct LineReader {
     int failed;
 } LineReader;
 
-// Where Y0, U, Y1 and V sit in a pair of each byte order.
-typedef struct PairOrder {
-    int y0, u, y1, v;
-} PairOrder;
-
 static const PairOrder kOrders[FRAME_ORDER_COUNT] = {{0, 1, 2, 3}, {1, 0, 3, 2}, {0, 3, 2, 1}, {1, 2, 3, 0}};
 
 static const PairOrder* OrderOf(uint32_t order) {
     return &kOrders[order < FRAME_ORDER_COUNT ? order : FRAME_ORDER_VYUY];
 }
 
+// A row that a compressed line is expanded into has this many spare bytes
+// after its pairs: short literals and repeats are written sixteen bytes at
+// a time and may run over by up to twelve.
+#define ROW_SPARE 16
+
 // Expands one compressed line into pairs; 0 when the stream is broken.
+// Most tokens are short: they are copied as one sixteen-byte move rather
+// than a call for every few bytes.
 static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
     const uint8_t* data = r->frame->data;
     uint32_t size = r->frame->dataSize, pos = r->pos, done = 0;
@@ -87,15 +104,18 @@ static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
         if (token < FRAME_REPEAT_BASE) {
             uint32_t n = token + 1;
             if (n > count - done || size - pos < n * 4) return 0;
-            memcpy(pairs + 4 * done, data + pos, n * 4);
+            if (n <= 4 && size - pos >= 16)
+                memcpy(pairs + 4 * done, data + pos, 16);
+            else
+                memcpy(pairs + 4 * done, data + pos, n * 4);
             pos += n * 4;
             done += n;
         } else {
             uint32_t n = token - FRAME_REPEAT_BASE + 1;
             if (done == 0 || n > count - done) return 0;
-            uint32_t last;
-            memcpy(&last, pairs + 4 * (done - 1), 4);
-            for (size_t i = 0; i < n; i++) memcpy(pairs + 4 * (done + i), &last, 4);
+            uint8_t four[16];
+            for (int k = 0; k < 16; k += 4) memcpy(four + k, pairs + 4 * (done - 1), 4);
+            for (uint32_t i = 0; i < n; i += 4) memcpy(pairs + 4 * (done + i), four, 16);
             done += n;
         }
     }
@@ -224,37 +244,43 @@ static inline void StoreBgr8(uint8_t* out, __m128i r, __m128i g, __m128i b) {
 #endif
 
 // Rows of RGB. The width is a multiple of 8, so whole groups of eight
-// pixels make a row.
+// pixels make a row. Each writer lets the widest path do what it can and
+// finishes the row with the next.
 static void RowRgb24(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+    uint32_t x = simdLevel >= SIMD_AVX2 ? RowRgb24Avx2(pairs, o, width, out) : 0;
 #if defined(__SSE2__)
-    Lanes l = LanesOf(o);
-    __m128i r, g, b;
-    uint32_t x = 0;
-    for (; x + 8 < width; x += 8) {
+    if (simdLevel >= SIMD_SSE2 && x < width) {
+        Lanes l = LanesOf(o);
+        __m128i r, g, b;
+        for (; x + 8 < width; x += 8) {
+            Rgb8(pairs + 2 * x, &l, &r, &g, &b);
+            StoreBgr8(out + 3 * x, r, g, b);
+        }
+        // The last group through a spare, so nothing lands past the row.
+        uint8_t last[26];
         Rgb8(pairs + 2 * x, &l, &r, &g, &b);
-        StoreBgr8(out + 3 * x, r, g, b);
+        StoreBgr8(last, r, g, b);
+        memcpy(out + 3 * x, last, 24);
+        return;
     }
-    // The last group through a spare, so nothing lands past the row.
-    uint8_t last[26];
-    Rgb8(pairs + 2 * x, &l, &r, &g, &b);
-    StoreBgr8(last, r, g, b);
-    memcpy(out + 3 * x, last, 24);
-#else
-    for (size_t i = 0; i < width / 2; i++) {
-        const uint8_t* p = pairs + 4 * i;
-        uint8_t* px = out + 6 * i;
+#endif
+    for (; x < width; x += 2) {
+        const uint8_t* p = pairs + 2 * x;
+        uint8_t* px = out + 3 * x;
         PixelRgb(p[o->y0], p[o->u], p[o->v], px + 2, px + 1, px);
         PixelRgb(p[o->y1], p[o->u], p[o->v], px + 5, px + 4, px + 3);
     }
-#endif
 }
 
 static void RowRgb16(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+    uint32_t x = simdLevel >= SIMD_AVX2 ? RowRgb16Avx2(pairs, o, width, out) : 0;
 #if defined(__SSE2__)
-    Lanes l = LanesOf(o);
-    for (uint32_t x = 0; x < width; x += 8) _mm_storeu_si128((__m128i*)(out + 2 * x), Rgb555x8(pairs + 2 * x, &l));
-#else
-    for (size_t x = 0; x < width; x++) {
+    if (simdLevel >= SIMD_SSE2) {
+        Lanes l = LanesOf(o);
+        for (; x < width; x += 8) _mm_storeu_si128((__m128i*)(out + 2 * x), Rgb555x8(pairs + 2 * x, &l));
+    }
+#endif
+    for (; x < width; x++) {
         const uint8_t* p = pairs + 4 * (x / 2);
         uint8_t r, g, b;
         PixelRgb(p[x & 1 ? o->y1 : o->y0], p[o->u], p[o->v], &r, &g, &b);
@@ -262,25 +288,26 @@ static void RowRgb16(const uint8_t* __restrict pairs, const PairOrder* o, uint32
         out[2 * x] = (uint8_t)pixel;
         out[2 * x + 1] = (uint8_t)(pixel >> 8);
     }
-#endif
 }
 
 static void RowRgb8(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
+    uint32_t x = simdLevel >= SIMD_AVX2 ? RowRgb8Avx2(pairs, o, width, out) : 0;
 #if defined(__SSE2__)
-    Lanes l = LanesOf(o);
-    uint16_t index[8];
-    for (uint32_t x = 0; x < width; x += 8) {
-        _mm_storeu_si128((__m128i*)index, Rgb555x8(pairs + 2 * x, &l));
-        for (int i = 0; i < 8; i++) out[x + i] = paletteIndex[index[i]];
+    if (simdLevel >= SIMD_SSE2) {
+        Lanes l = LanesOf(o);
+        uint16_t index[8];
+        for (; x < width; x += 8) {
+            _mm_storeu_si128((__m128i*)index, Rgb555x8(pairs + 2 * x, &l));
+            for (int i = 0; i < 8; i++) out[x + i] = paletteIndex[index[i]];
+        }
     }
-#else
-    for (size_t x = 0; x < width; x++) {
+#endif
+    for (; x < width; x++) {
         const uint8_t* p = pairs + 4 * (x / 2);
         uint8_t r, g, b;
         PixelRgb(p[x & 1 ? o->y1 : o->y0], p[o->u], p[o->v], &r, &g, &b);
         out[x] = paletteIndex[Pixel555(r, g, b)];
     }
-#endif
 }
 
 // ---- YUV outputs ----
@@ -294,20 +321,22 @@ static void RowPacked(const uint8_t* __restrict pairs, const PairOrder* o, uint3
         return;
     }
     const PairOrder* want = &kOrders[yFirst ? FRAME_ORDER_YUYV : FRAME_ORDER_UYVY];
-    size_t i = 0;
+    size_t i = simdLevel >= SIMD_AVX2 ? RowPackedAvx2(pairs, o, want, width, out) / 2 : 0;
 #if defined(__SSE2__)
     // Y and colour apart in 16-bit lanes, U and V swapped when they come
     // the other way round, then put together in the output's order.
-    Lanes l = LanesOf(o);
-    const __m128i low = _mm_set1_epi16(0xFF);
-    for (; i + 4 <= count; i += 4) {
-        __m128i x = _mm_loadu_si128((const __m128i*)(pairs + 4 * i));
-        __m128i y = _mm_and_si128(_mm_srl_epi16(x, l.yShift), low);
-        __m128i c = _mm_and_si128(_mm_srl_epi16(x, l.cShift), low);
-        __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xB1), 0xB1);
-        c = _mm_or_si128(_mm_and_si128(l.uOdd, swapped), _mm_andnot_si128(l.uOdd, c));
-        __m128i packed = yFirst ? _mm_or_si128(y, _mm_slli_epi16(c, 8)) : _mm_or_si128(c, _mm_slli_epi16(y, 8));
-        _mm_storeu_si128((__m128i*)(out + 4 * i), packed);
+    if (simdLevel >= SIMD_SSE2) {
+        Lanes l = LanesOf(o);
+        const __m128i low = _mm_set1_epi16(0xFF);
+        for (; i + 4 <= count; i += 4) {
+            __m128i x = _mm_loadu_si128((const __m128i*)(pairs + 4 * i));
+            __m128i y = _mm_and_si128(_mm_srl_epi16(x, l.yShift), low);
+            __m128i c = _mm_and_si128(_mm_srl_epi16(x, l.cShift), low);
+            __m128i swapped = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xB1), 0xB1);
+            c = _mm_or_si128(_mm_and_si128(l.uOdd, swapped), _mm_andnot_si128(l.uOdd, c));
+            __m128i packed = yFirst ? _mm_or_si128(y, _mm_slli_epi16(c, 8)) : _mm_or_si128(c, _mm_slli_epi16(y, 8));
+            _mm_storeu_si128((__m128i*)(out + 4 * i), packed);
+        }
     }
 #endif
     for (; i < count; i++) {
@@ -322,14 +351,17 @@ static void RowPacked(const uint8_t* __restrict pairs, const PairOrder* o, uint3
 
 // The luminance of a line of pairs.
 static void RowLuma(const uint8_t* __restrict pairs, const PairOrder* o, uint32_t width, uint8_t* __restrict out) {
-    uint32_t x = 0;
+    uint32_t x = simdLevel >= SIMD_AVX2 ? RowLumaAvx2(pairs, o, width, out) : 0;
 #if defined(__SSE2__)
-    Lanes l = LanesOf(o);
-    const __m128i low = _mm_set1_epi16(0xFF);
-    for (; x + 16 <= width; x += 16) {
-        __m128i a = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x)), l.yShift), low);
-        __m128i b = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x + 16)), l.yShift), low);
-        _mm_storeu_si128((__m128i*)(out + x), _mm_packus_epi16(a, b));
+    if (simdLevel >= SIMD_SSE2) {
+        Lanes l = LanesOf(o);
+        const __m128i low = _mm_set1_epi16(0xFF);
+        for (; x + 16 <= width; x += 16) {
+            __m128i a = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x)), l.yShift), low);
+            __m128i b =
+                _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(pairs + 2 * x + 16)), l.yShift), low);
+            _mm_storeu_si128((__m128i*)(out + x), _mm_packus_epi16(a, b));
+        }
     }
 #endif
     for (; x < width; x += 2) {
@@ -341,22 +373,25 @@ static void RowLuma(const uint8_t* __restrict pairs, const PairOrder* o, uint32_
 // Colour of two 4:2:2 lines averaged into one 4:2:0 line of U and of V.
 static void RowChroma420(const uint8_t* __restrict a, const uint8_t* __restrict b, const PairOrder* o, uint32_t width,
                          uint8_t* __restrict u, uint8_t* __restrict v) {
-    uint32_t i = 0, count = width / 2;
+    uint32_t count = width / 2;
+    uint32_t i = simdLevel >= SIMD_AVX2 ? RowChroma420Avx2(a, b, o, count, u, v) : 0;
 #if defined(__SSE2__)
-    Lanes l = LanesOf(o);
-    const __m128i low = _mm_set1_epi16(0xFF);
-    for (; i + 8 <= count; i += 8) {
-        __m128i a0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i)), l.cShift), low);
-        __m128i a1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i + 16)), l.cShift), low);
-        __m128i b0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i)), l.cShift), low);
-        __m128i b1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i + 16)), l.cShift), low);
-        // (a + b + 1) >> 1 on each colour byte.
-        __m128i mean = _mm_avg_epu8(_mm_packus_epi16(a0, a1), _mm_packus_epi16(b0, b1));
-        __m128i even = _mm_packus_epi16(_mm_and_si128(mean, low), mean);
-        __m128i odd = _mm_packus_epi16(_mm_srli_epi16(mean, 8), mean);
+    if (simdLevel >= SIMD_SSE2) {
+        Lanes l = LanesOf(o);
+        const __m128i low = _mm_set1_epi16(0xFF);
         int uOdd = o->u > o->v;
-        _mm_storel_epi64((__m128i*)(u + i), uOdd ? odd : even);
-        _mm_storel_epi64((__m128i*)(v + i), uOdd ? even : odd);
+        for (; i + 8 <= count; i += 8) {
+            __m128i a0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i)), l.cShift), low);
+            __m128i a1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(a + 4 * i + 16)), l.cShift), low);
+            __m128i b0 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i)), l.cShift), low);
+            __m128i b1 = _mm_and_si128(_mm_srl_epi16(_mm_loadu_si128((const __m128i*)(b + 4 * i + 16)), l.cShift), low);
+            // (a + b + 1) >> 1 on each colour byte.
+            __m128i mean = _mm_avg_epu8(_mm_packus_epi16(a0, a1), _mm_packus_epi16(b0, b1));
+            __m128i even = _mm_packus_epi16(_mm_and_si128(mean, low), mean);
+            __m128i odd = _mm_packus_epi16(_mm_srli_epi16(mean, 8), mean);
+            _mm_storel_epi64((__m128i*)(u + i), uOdd ? odd : even);
+            _mm_storel_epi64((__m128i*)(v + i), uOdd ? even : odd);
+        }
     }
 #endif
     for (; i < count; i++) {
@@ -426,9 +461,15 @@ static void WriteGroup(int kind, uint32_t line, const uint8_t* const* pairs, con
 
 uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
     if (kind <= OUT_NONE || kind >= OUT_KIND_COUNT || !info || !target) return 1;
-    uint8_t scratch[4][FRAME_MAX_WIDTH * 2];
+    uint8_t scratch[4][FRAME_MAX_WIDTH * 2 + ROW_SPARE];
     const uint8_t* pairs[4] = {scratch[0], scratch[1], scratch[2], scratch[3]};
     const PairOrder* order = OrderOf(info->order);
+    // A raw frame already in the packed order asked for is the picture.
+    if (info->encoding == FRAME_RAW && ((kind == OUT_YUY2 && info->order == FRAME_ORDER_YUYV) ||
+                                        (kind == OUT_UYVY && info->order == FRAME_ORDER_UYVY))) {
+        memcpy(target, info->data, info->width * info->height * 2);
+        return 0;
+    }
     LineReader reader = {info, 0, 0};
     int decimated = (info->flags & FRAME_FLAG_DECIMATED) != 0;
     uint32_t group = (uint32_t)LinesPerGroup(kind);

@@ -61,6 +61,32 @@ uint32_t OutputSize(int kind, uint32_t width, uint32_t height);
 // Answers 0 on success.
 uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target);
 
+// The vector instructions the writers use. ChooseSimd takes the best the
+// processor has, capped by the environment variable TARN2_DECODER_SIMD
+// ("c", "sse2" or "avx2"), so that every path can be run and compared on
+// one machine; every path gives the same bytes.
+enum SimdLevel { SIMD_C = 0, SIMD_SSE2, SIMD_AVX2 };
+extern int simdLevel;
+void ChooseSimd(void);
+
+// Where Y0, U, Y1 and V sit in a pixel pair of one byte order.
+typedef struct PairOrder {
+    int y0, u, y1, v;
+} PairOrder;
+
+// The AVX2 writers (convert_avx2.cpp), for processors that have it. Each
+// does the longest run of whole 16-pixel groups (32 for luminance, 32
+// colour pairs for 4:2:0) and answers how many pixels (or pairs) it did;
+// the caller finishes the row.
+int Avx2Available(void);
+uint32_t RowRgb24Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
+uint32_t RowRgb16Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
+uint32_t RowRgb8Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
+uint32_t RowPackedAvx2(const uint8_t* pairs, const PairOrder* from, const PairOrder* to, uint32_t width, uint8_t* out);
+uint32_t RowLumaAvx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
+uint32_t RowChroma420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t count, uint8_t* u,
+                          uint8_t* v);
+
 // Enlarges the 24-bit bottom-up picture of width x height at picture to
 // twice both, in place.
 void DoublePicture(uint8_t* picture, uint32_t width, uint32_t height);

@@ -18,15 +18,51 @@
 
 static int started;
 
-// How far the last checked frame could be read, so that decoding it later
-// keeps to the same bound.
-static const uint8_t* checkedFrame;
-static uint32_t checkedAvailable;
+// The last frame this thread checked. A caller checks a frame and then
+// decodes it; the decode takes the check's findings when the frame is
+// still the one checked (same place, same header, same end marker) instead
+// of summing every byte again. A frame decoded without a check, or changed
+// since, is checked in full. Per thread, so two captures never see each
+// other's frame.
+typedef struct CheckedFrame {
+    const uint8_t* frame;
+    uint32_t available;
+    uint32_t result;
+    FrameInfo info;
+    uint8_t header[FRAME_HEADER_SIZE];
+    uint8_t end[FRAME_END_SIZE];
+} CheckedFrame;
+
+static thread_local CheckedFrame lastChecked;
+
+static void RememberCheck(const uint8_t* frame, uint32_t available, uint32_t result, const FrameInfo* info) {
+    lastChecked.frame = frame;
+    lastChecked.available = available;
+    lastChecked.result = result;
+    lastChecked.info = *info;
+    if (result != CHECK_GOOD) return;
+    memcpy(lastChecked.header, frame, FRAME_HEADER_SIZE);
+    memcpy(lastChecked.end, info->data + info->dataSize, FRAME_END_SIZE);
+}
+
+// The check of a frame about to be decoded: the remembered one when it
+// still holds, else a whole check within the bound the caller gave last.
+static uint32_t CheckForDecode(const uint8_t* frame, FrameInfo* info) {
+    const CheckedFrame* c = &lastChecked;
+    if (frame && frame == c->frame && c->result == CHECK_GOOD && memcmp(frame, c->header, FRAME_HEADER_SIZE) == 0 &&
+        memcmp(frame + FRAME_HEADER_SIZE + c->info.dataSize, c->end, FRAME_END_SIZE) == 0) {
+        *info = c->info;
+        return CHECK_GOOD;
+    }
+    uint32_t available = frame && frame == c->frame ? c->available : FRAME_MAX_SIZE;
+    return CheckFrame(frame, available, info);
+}
 
 extern "C" {
 
 void DecStart(void) {
     if (started) return;
+    ChooseSimd();
     ResetPalette();
     started = 1;
 }
@@ -51,8 +87,7 @@ uint32_t DecVerify(const uint8_t* frame, uint8_t* recordA, uint8_t* recordB) {
     if (available == 0 || available > FRAME_MAX_SIZE) available = FRAME_MAX_SIZE;
     FrameInfo info;
     uint32_t result = CheckFrame(frame, available, &info);
-    checkedFrame = frame;
-    checkedAvailable = available;
+    RememberCheck(frame, available, result, &info);
     if (recordA) {
         memset(recordA, 0, 28);
         recordA[0] = (uint8_t)info.status;
@@ -79,8 +114,7 @@ uint32_t DecDecode(uint32_t decoder, const uint8_t* frame, uint8_t* target, uint
                    uint32_t* state) {
     if (decoder <= HANDLE_BASE || decoder >= HANDLE_BASE + OUT_KIND_COUNT || !target) return 1;
     FrameInfo info;
-    uint32_t available = frame && frame == checkedFrame ? checkedAvailable : FRAME_MAX_SIZE;
-    if (CheckFrame(frame, available, &info) != CHECK_GOOD) return 1;
+    if (CheckForDecode(frame, &info) != CHECK_GOOD) return 1;
     if ((width & 0xFFFF) != info.width || (height & 0xFFFF) != info.height) return 1;
     uint32_t result = DecodeFrame((int)(decoder - HANDLE_BASE), &info, target);
     if (result == 0 && state) *state = info.number;

@@ -45,18 +45,6 @@ DWORD Check(const std::vector<BYTE>& bytes) {
     return Check(bytes, (DWORD)bytes.size());
 }
 
-// Makes the header sum and the end marker right again after a change, so
-// that only the change itself is at fault.
-void Reseal(std::vector<BYTE>* frame) {
-    BYTE* f = frame->data();
-    uint32_t data = FrameRead32(f + FRAME_DATA_SIZE);
-    FrameWrite16(f + FRAME_HEADER_SUM, FrameHeaderSum(f));
-    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size()) {
-        BYTE* end = f + FRAME_HEADER_SIZE + data;
-        FrameWrite32(end + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
-    }
-}
-
 class DecoderCheck : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(StartDecoderLibrary(), 1); }
@@ -205,6 +193,33 @@ TEST_F(DecoderCheck, DecodingRefusesASizeOrDecoderNotTheFrames) {
     EXPECT_LE(DecoderOpen(FOURCC_PSHU, 8), 1u);
     EXPECT_LE(DecoderOpen(FOURCC_CODE('M', 'J', 'P', 'G'), 24), 1u);
     EXPECT_GT(DecoderOpen(FOURCC_IYUV, 12), 1u);
+}
+
+// The driver checks a frame and then decodes it from the same buffer, and
+// the decode does not sum the frame a second time; but a buffer refilled
+// since the check is a different frame and is checked again in full.
+TEST_F(DecoderCheck, ADecodeAfterTheCheckStillCatchesAFrameChangedSince) {
+    std::vector<BYTE> first = MakeFrame(CameraFor(176, 144), 5);
+    std::vector<BYTE> second = MakeFrame(CameraFor(176, 144), 6);
+    std::vector<BYTE> buffer(FRAME_MAX_SIZE);
+    std::vector<BYTE> picture(176 * 144 * 3);
+    BYTE a[88], b[16] = {0};
+    DWORD size = (DWORD)buffer.size(), state = 0, rgb = DecoderOpen(0, 24);
+    memcpy(b, &size, 4);
+    memcpy(buffer.data(), first.data(), first.size());
+    ASSERT_EQ(DecoderVerify(buffer.data(), a, b), 0u);
+    EXPECT_EQ(DecoderDecode(rgb, buffer.data(), picture.data(), 176, 144, &state), 0u);
+    EXPECT_EQ(state, 5u);
+    // The next frame lands in the same buffer with a byte lost on the way.
+    memcpy(buffer.data(), second.data(), second.size());
+    buffer[FRAME_HEADER_SIZE + 1000] ^= 0x10;
+    EXPECT_NE(DecoderDecode(rgb, buffer.data(), picture.data(), 176, 144, &state), 0u);
+    EXPECT_EQ(DecoderVerify(buffer.data(), a, b), 7u);
+    EXPECT_NE(DecoderDecode(rgb, buffer.data(), picture.data(), 176, 144, &state), 0u);
+    // Whole again: it decodes, checked or not.
+    buffer[FRAME_HEADER_SIZE + 1000] ^= 0x10;
+    EXPECT_EQ(DecoderDecode(rgb, buffer.data(), picture.data(), 176, 144, &state), 0u);
+    EXPECT_EQ(state, 6u);
 }
 
 TEST_F(DecoderCheck, RandomDamageNeverReadsPastTheFrame) {

@@ -59,6 +59,18 @@ inline std::vector<BYTE> MakeFrame(const SimCamera& camera, uint32_t number, uin
     return frame;
 }
 
+// Makes the header sum and the end marker right again after a change, so
+// that only the change itself is at fault.
+inline void Reseal(std::vector<BYTE>* frame) {
+    BYTE* f = frame->data();
+    uint32_t data = FrameRead32(f + FRAME_DATA_SIZE);
+    FrameWrite16(f + FRAME_HEADER_SUM, FrameHeaderSum(f));
+    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size()) {
+        BYTE* end = f + FRAME_HEADER_SIZE + data;
+        FrameWrite32(end + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
+    }
+}
+
 // The scene at the picture's light level (register 30, also in the frame
 // header): 128 shows it as it is, less fades it toward black and grey.
 inline uint8_t AtLevel(int value, int centre, int level, int low, int high) {
