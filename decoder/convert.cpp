@@ -436,14 +436,23 @@ static void WriteGroup(int kind, uint32_t line, const uint8_t* const* pairs, con
         case OUT_I420:
         case OUT_YV12: {
             uint32_t half = width / 2, quarter = half * (height / 2);
-            RowLuma(pairs[0], o, width, target + line * width);
-            RowLuma(pairs[1], o, width, target + (line + 1) * width);
-            uint8_t* first = target + area + (line / 2) * half;
-            uint8_t* second = first + quarter;
-            if (kind == OUT_I420)
-                RowChroma420(pairs[0], pairs[1], o, width, first, second);
-            else
-                RowChroma420(pairs[0], pairs[1], o, width, second, first);
+            uint8_t* yA = target + line * width;
+            uint8_t* yB = yA + width;
+            uint8_t* u = target + area + (line / 2) * half;
+            uint8_t* v = u + quarter;
+            if (kind == OUT_YV12) {
+                v = u;
+                u = v + quarter;
+            }
+            // Both lines in one pass where it can, the rest line by line.
+            uint32_t x = simdLevel >= SIMD_AVX2 ? RowsI420Avx2(pairs[0], pairs[1], o, width, yA, yB, u, v) : 0;
+            if (x < width) {
+                const uint8_t* a = pairs[0] + 2 * x;
+                const uint8_t* b = pairs[1] + 2 * x;
+                RowLuma(a, o, width - x, yA + x);
+                RowLuma(b, o, width - x, yB + x);
+                RowChroma420(a, b, o, width - x, u + x / 2, v + x / 2);
+            }
             break;
         }
         case OUT_YVU9: {
