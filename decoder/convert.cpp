@@ -89,33 +89,50 @@ static const PairOrder* OrderOf(uint32_t order) {
 
 // A row that a compressed line is expanded into has this many spare bytes
 // after its pairs: short literals and repeats are written sixteen bytes at
-// a time and may run over by up to twelve.
-#define ROW_SPARE 16
+// a time, at least thirty-two for a repeat, and may run over by up to
+// twenty-eight.
+#define ROW_SPARE 32
 
 // Expands one compressed line into pairs; 0 when the stream is broken.
 // Most tokens are short: they are copied as one sixteen-byte move rather
-// than a call for every few bytes.
+// than a call for every few bytes. The commonest literal, a single pair,
+// has a step of its own: its length is known before its token is read,
+// so the walk need not wait for each literal's token to find the next.
+// The last pair sent is kept at hand for the repeats, rather than read
+// back from the row it was just written to.
 static int ExpandLine(LineReader* r, uint8_t* pairs, uint32_t count) {
     const uint8_t* data = r->frame->data;
     uint32_t size = r->frame->dataSize, pos = r->pos, done = 0;
+    uint32_t last = 0;
     while (done < count) {
         if (pos >= size) return 0;
         uint32_t token = data[pos++];
-        if (token < FRAME_REPEAT_BASE) {
+        if (token == 0) {
+            if (size - pos < 4) return 0;
+            memcpy(&last, data + pos, 4);
+            memcpy(pairs + 4 * done, &last, 4);
+            pos += 4;
+            done++;
+        } else if (token < FRAME_REPEAT_BASE) {
             uint32_t n = token + 1;
             if (n > count - done || size - pos < n * 4) return 0;
             if (n <= 4 && size - pos >= 16)
                 memcpy(pairs + 4 * done, data + pos, 16);
             else
                 memcpy(pairs + 4 * done, data + pos, n * 4);
+            memcpy(&last, data + pos + 4 * (n - 1), 4);
             pos += n * 4;
             done += n;
         } else {
             uint32_t n = token - FRAME_REPEAT_BASE + 1;
             if (done == 0 || n > count - done) return 0;
-            uint8_t four[16];
-            for (int k = 0; k < 16; k += 4) memcpy(four + k, pairs + 4 * (done - 1), 4);
-            for (uint32_t i = 0; i < n; i += 4) memcpy(pairs + 4 * (done + i), four, 16);
+            uint32_t four[4] = {last, last, last, last};
+            // Eight pairs whatever the count, so that most repeats take no
+            // loop whose end depends on the count.
+            uint8_t* to = pairs + 4 * done;
+            memcpy(to, four, 16);
+            memcpy(to + 16, four, 16);
+            for (uint32_t i = 8; i < n; i += 4) memcpy(to + 4 * i, four, 16);
             done += n;
         }
     }
@@ -317,7 +334,7 @@ static void RowPacked(const uint8_t* __restrict pairs, const PairOrder* o, uint3
                       int yFirst) {
     uint32_t count = width / 2;
     if ((yFirst && o == &kOrders[FRAME_ORDER_YUYV]) || (!yFirst && o == &kOrders[FRAME_ORDER_UYVY])) {
-        memcpy(out, pairs, count * 4);
+        if (out != pairs) memcpy(out, pairs, count * 4);  // unless expanded in place
         return;
     }
     const PairOrder* want = &kOrders[yFirst ? FRAME_ORDER_YUYV : FRAME_ORDER_UYVY];
@@ -468,14 +485,19 @@ static void WriteGroup(int kind, uint32_t line, const uint8_t* const* pairs, con
     }
 }
 
+// Whether the output is packed 4:2:2 in the order the camera sent.
+static int PackedAsSent(int kind, uint32_t order) {
+    return (kind == OUT_YUY2 && order == FRAME_ORDER_YUYV) || (kind == OUT_UYVY && order == FRAME_ORDER_UYVY);
+}
+
 uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
     if (kind <= OUT_NONE || kind >= OUT_KIND_COUNT || !info || !target) return 1;
     uint8_t scratch[4][FRAME_MAX_WIDTH * 2 + ROW_SPARE];
     const uint8_t* pairs[4] = {scratch[0], scratch[1], scratch[2], scratch[3]};
     const PairOrder* order = OrderOf(info->order);
     // A raw frame already in the packed order asked for is the picture.
-    if (info->encoding == FRAME_RAW && ((kind == OUT_YUY2 && info->order == FRAME_ORDER_YUYV) ||
-                                        (kind == OUT_UYVY && info->order == FRAME_ORDER_UYVY))) {
+    int asSent = PackedAsSent(kind, info->order);
+    if (asSent && info->encoding == FRAME_RAW) {
         memcpy(target, info->data, info->width * info->height * 2);
         return 0;
     }
@@ -489,7 +511,14 @@ uint32_t DecodeFrame(int kind, const FrameInfo* info, uint8_t* target) {
                 pairs[k] = pairs[k ? k - 1 : 0];
                 continue;
             }
-            pairs[k] = ReadLine(&reader, scratch[k]);
+            // Lines in the order asked for are expanded straight into their
+            // rows, but for the last few: an expansion may run past its row
+            // by up to ROW_SPARE bytes, which must land in rows written
+            // after it, not past the picture.
+            uint32_t row = line + k, rowBytes = info->width * 2;
+            int inPlace = asSent && (info->height - row - 1) * rowBytes >= ROW_SPARE;
+            uint8_t* into = inPlace ? target + row * rowBytes : scratch[k];
+            pairs[k] = ReadLine(&reader, into);
         }
         WriteGroup(kind, line, pairs, order, info->width, info->height, target);
     }

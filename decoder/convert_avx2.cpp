@@ -190,8 +190,8 @@ AVX2 uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* 
         __m256i c0 = _mm256_and_si256(_mm256_srl_epi16(_mm256_avg_epu8(a0, b0), cShift), low);
         __m256i c1 = _mm256_and_si256(_mm256_srl_epi16(_mm256_avg_epu8(a1, b1), cShift), low);
         __m256i c = _mm256_permute4x64_epi64(_mm256_packus_epi16(c0, c1), 0xD8);
-        __m256i split = _mm256_permute4x64_epi64(
-            _mm256_packus_epi16(_mm256_and_si256(c, low), _mm256_srli_epi16(c, 8)), 0xD8);
+        __m256i split =
+            _mm256_permute4x64_epi64(_mm256_packus_epi16(_mm256_and_si256(c, low), _mm256_srli_epi16(c, 8)), 0xD8);
         _mm_storeu_si128((__m128i*)(first + x / 2), _mm256_castsi256_si128(split));
         _mm_storeu_si128((__m128i*)(second + x / 2), _mm256_extracti128_si256(split, 1));
     }

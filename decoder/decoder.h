@@ -86,8 +86,8 @@ uint32_t RowPackedAvx2(const uint8_t* pairs, const PairOrder* from, const PairOr
 uint32_t RowLumaAvx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
 uint32_t RowChroma420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t count, uint8_t* u,
                           uint8_t* v);
-uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t width, uint8_t* yA,
-                      uint8_t* yB, uint8_t* u, uint8_t* v);
+uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t width, uint8_t* yA, uint8_t* yB,
+                      uint8_t* u, uint8_t* v);
 
 // Enlarges the 24-bit bottom-up picture of width x height at picture to
 // twice both, in place.
