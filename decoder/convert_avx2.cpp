@@ -198,6 +198,19 @@ AVX2 uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* 
     return x;
 }
 
+// The sum of the bytes of the longest run of whole 32-byte blocks at data;
+// *done is how many bytes that was.
+AVX2 uint32_t SumAvx2(const uint8_t* data, uint32_t size, uint32_t* done) {
+    __m256i total = _mm256_setzero_si256();
+    uint32_t i = 0;
+    for (; i + 32 <= size; i += 32)
+        total = _mm256_add_epi64(
+            total, _mm256_sad_epu8(_mm256_loadu_si256((const __m256i*)(data + i)), _mm256_setzero_si256()));
+    __m128i half = _mm_add_epi64(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
+    *done = i;
+    return (uint32_t)_mm_cvtsi128_si32(half) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(half, 8));
+}
+
 #else
 // Without AVX2 the writers of convert.cpp do the whole row.
 int Avx2Available(void) {
@@ -223,6 +236,10 @@ uint32_t RowChroma420Avx2(const uint8_t*, const uint8_t*, const PairOrder*, uint
 }
 uint32_t RowsI420Avx2(const uint8_t*, const uint8_t*, const PairOrder*, uint32_t, uint8_t*, uint8_t*, uint8_t*,
                       uint8_t*) {
+    return 0;
+}
+uint32_t SumAvx2(const uint8_t*, uint32_t, uint32_t* done) {
+    *done = 0;
     return 0;
 }
 #endif

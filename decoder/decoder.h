@@ -86,6 +86,7 @@ uint32_t RowPackedAvx2(const uint8_t* pairs, const PairOrder* from, const PairOr
 uint32_t RowLumaAvx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
 uint32_t RowChroma420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t count, uint8_t* u,
                           uint8_t* v);
+uint32_t SumAvx2(const uint8_t* data, uint32_t size, uint32_t* done);
 uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t width, uint8_t* yA, uint8_t* yB,
                       uint8_t* u, uint8_t* v);
 
