@@ -21,10 +21,43 @@ static const char* ResultText(BOOL ok) {
     return ok ? "ok" : "error";
 }
 
-// Opens one capture channel kind whose opens are counted in `usageName`.
-static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const char* usageName, WORD* usage,
+// A channel kind's usage counter lives in the registry so that it holds
+// across processes; beside it, the process that holds the channel. A host
+// that crashes or is killed never closes its channel, and its count would
+// otherwise keep that channel kind from ever opening again. A counter
+// whose holder is recorded and has ended is stale. One with no holder
+// recorded (left by an earlier driver) is still honoured.
+typedef struct ChannelUsage {
+    const char* countName;
+    const char* holderName;
+    const char* staleText;
+} ChannelUsage;
+
+static const ChannelUsage kCaptureUsage = {"CaptureUsage", "CaptureUsageProcess",
+                                           "Video Open : VIDEO_EXTERNALIN - usage left by an ended process, cleared"};
+static const ChannelUsage kVideoInUsage = {"VideoInUsage", "VideoInUsageProcess",
+                                           "Video Open : VIDEO_IN - usage left by an ended process, cleared"};
+
+static BOOL HolderHasEnded(const ChannelUsage* kind) {
+    DWORD holder = ReadRegDword(kind->holderName, 0);
+    if (holder == 0 || holder == GetCurrentProcessId()) return FALSE;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, holder);
+    // No such process; a process we may not look at is running.
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    BOOL running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return !running;
+}
+
+// Opens one capture channel kind whose opens are counted in the registry.
+static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const ChannelUsage* kind, WORD* usage,
                                const char* failedText) {
-    *usage = LOWORD(ReadRegDword(usageName, 0));
+    *usage = LOWORD(ReadRegDword(kind->countName, 0));
+    if (*usage >= 1 && HolderHasEnded(kind)) {
+        trace(TRACE_MESSAGE, kind->staleText);
+        *usage = 0;
+    }
     if (*usage >= 1) {
         parms->dwError = DV_ERR_TOOMANYCHANNELS;
         return FALSE;
@@ -35,7 +68,8 @@ static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, 
         return FALSE;
     }
     *usage = (WORD)(*usage + 1);
-    WriteRegDword(usageName, *usage);
+    WriteRegDword(kind->countName, *usage);
+    WriteRegDword(kind->holderName, GetCurrentProcessId());
     return TRUE;
 }
 
@@ -60,12 +94,12 @@ LRESULT OpenChannel(const char* openString, VIDEO_OPEN_PARMS* parms) {
     BOOL ok = FALSE;
     switch (type) {
         case VIDEO_EXTERNALIN:
-            ok = OpenCaptureChannel(openString, parms, "CaptureUsage", &captureUsage,
+            ok = OpenCaptureChannel(openString, parms, &kCaptureUsage, &captureUsage,
                                     "Video Open : VIDEO_EXTERNALIN - Failed to initialise camera");
             if (ok) trace(TRACE_MESSAGE, "Video Open : VIDEO_EXTERNALIN - OK");
             break;
         case VIDEO_IN:
-            ok = OpenCaptureChannel(openString, parms, "VideoInUsage", &videoInUsage,
+            ok = OpenCaptureChannel(openString, parms, &kVideoInUsage, &videoInUsage,
                                     "Video Open : VIDEO_IN - Failed to initialise camera");
             break;
         case VIDEO_EXTERNALOUT:
@@ -93,10 +127,12 @@ LRESULT OpenChannel(const char* openString, VIDEO_OPEN_PARMS* parms) {
     return (LRESULT)memory;
 }
 
-// Closes one usage count, writing it back also when it was already 0.
-static void CloseUsage(const char* usageName, WORD* usage) {
+// Closes one usage count, writing it back also when it was already 0; the
+// last close leaves no holder.
+static void CloseUsage(const ChannelUsage* kind, WORD* usage) {
     if (*usage != 0) (*usage)--;
-    WriteRegDword(usageName, *usage);
+    WriteRegDword(kind->countName, *usage);
+    if (*usage == 0) WriteRegDword(kind->holderName, 0);
 }
 
 BOOL CloseChannel(HLOCAL memory) {
@@ -108,8 +144,8 @@ BOOL CloseChannel(HLOCAL memory) {
         LocalUnlock(memory);
         return FALSE;
     }
-    if (instance->channelType == VIDEO_EXTERNALIN) CloseUsage("CaptureUsage", &captureUsage);
-    if (instance->channelType == VIDEO_IN) CloseUsage("VideoInUsage", &videoInUsage);
+    if (instance->channelType == VIDEO_EXTERNALIN) CloseUsage(&kCaptureUsage, &captureUsage);
+    if (instance->channelType == VIDEO_IN) CloseUsage(&kVideoInUsage, &videoInUsage);
     if (openCount > 0) openCount--;
     if (openCount == 0) {
         DestroyTARNDevice(deviceHandle, iniPath);

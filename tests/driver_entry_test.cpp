@@ -1,5 +1,8 @@
 // DriverProc as a host calls it: driver messages, channel open and close and
 // their usage accounting.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "driver_support.h"
 
 namespace {
@@ -58,6 +61,34 @@ TEST_F(DriverEntry, ACounterLeftByAnotherProcessKeepsThatKindClosed) {
     EXPECT_GT(Open(VIDEO_IN, "", &error), 1u);  // the other kind is free
     WriteRegDword("CaptureUsage", 0);
     EXPECT_GT(Open(VIDEO_EXTERNALIN, "", &error), 1u);
+}
+
+// A host that crashes never closes its channel. A counter whose holder has
+// ended is cleared at the next open; a holder still running keeps the kind
+// closed, as does a counter with no holder recorded (above).
+TEST_F(DriverEntry, ACounterLeftByAnEndedProcessIsClearedAtTheNextOpen) {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    WriteRegDword("VideoInUsage", 1);
+    WriteRegDword("VideoInUsageProcess", static_cast<DWORD>(child));
+    DWORD error = 0;
+    DWORD_PTR videoIn = Open(VIDEO_IN, "", &error);
+    ASSERT_GT(videoIn, 1u);
+    EXPECT_EQ(ReadRegDword("VideoInUsage", 9), 1u);
+    EXPECT_EQ(ReadRegDword("VideoInUsageProcess", 0), GetCurrentProcessId());
+    EXPECT_EQ(Open(VIDEO_IN, "", &error), 0u);  // held by this process now
+    EXPECT_EQ(error, static_cast<DWORD>(DV_ERR_TOOMANYCHANNELS));
+    EXPECT_EQ(Close(videoIn), 1);
+    EXPECT_EQ(ReadRegDword("VideoInUsage", 9), 0u);
+    EXPECT_EQ(ReadRegDword("VideoInUsageProcess", 9), 0u);
+
+    WriteRegDword("CaptureUsage", 1);
+    WriteRegDword("CaptureUsageProcess", static_cast<DWORD>(getppid()));
+    EXPECT_EQ(Open(VIDEO_EXTERNALIN, "", &error), 0u);
+    EXPECT_EQ(error, static_cast<DWORD>(DV_ERR_TOOMANYCHANNELS));
+    WriteRegDword("CaptureUsage", 0);
 }
 
 TEST_F(DriverEntry, RefusedOpensSayWhyAndKeepNothing) {

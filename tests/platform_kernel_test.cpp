@@ -132,6 +132,23 @@ struct FakeDevice {
     DWORD lastCode = 0;
 };
 
+TEST_F(Kernel, AProcessHandleTellsWhetherItStillRuns) {
+    HANDLE self = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
+    ASSERT_NE(self, nullptr);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(self, &code));
+    EXPECT_EQ(code, STILL_ACTIVE);
+    EXPECT_TRUE(CloseHandle(self));
+    EXPECT_FALSE(GetExitCodeProcess(self, &code));  // closed
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    SetLastError(0);
+    EXPECT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(child)), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, 0), nullptr);
+}
+
 TEST_F(Kernel, DevicesAreOpenedByNameAndCarryRequests) {
     static FakeDevice fake;
     fake = FakeDevice();

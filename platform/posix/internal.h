@@ -23,7 +23,7 @@ bool MakeDirectories(const std::string& path);
 
 // Kernel objects behind HANDLE values: mutexes, devices, files. A handle is
 // the address of its object; the table says whether an address is one.
-enum ObjectKind { kMutex = 1, kDevice = 2, kFile = 3 };
+enum ObjectKind { kMutex = 1, kDevice = 2, kFile = 3, kProcess = 4 };
 struct KernelObject {
     ObjectKind kind;
     virtual ~KernelObject() = default;

@@ -36,7 +36,7 @@ bool RemoveObject(HANDLE handle) {
 
 extern "C" BOOL WINAPI CloseHandle(HANDLE handle) {
     w32::KernelObject* object = nullptr;
-    for (auto kind : {w32::kMutex, w32::kDevice, w32::kFile}) {
+    for (auto kind : {w32::kMutex, w32::kDevice, w32::kFile, w32::kProcess}) {
         object = w32::FindObject(handle, kind);
         if (object) break;
     }

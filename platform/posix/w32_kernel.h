@@ -123,6 +123,13 @@ W32_EXTERN_C DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 W32_EXTERN_C BOOL WINAPI CloseHandle(HANDLE handle);
 W32_EXTERN_C void WINAPI Sleep(DWORD milliseconds);
 
+// Processes: whether one that left a record behind is still running.
+#define PROCESS_QUERY_INFORMATION 0x0400
+#define STILL_ACTIVE ((DWORD)0x00000103L)
+W32_EXTERN_C DWORD WINAPI GetCurrentProcessId(void);
+W32_EXTERN_C HANDLE WINAPI OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
+W32_EXTERN_C BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode);
+
 // Devices (the link driver).
 #define GENERIC_READ 0x80000000L
 #define GENERIC_WRITE 0x40000000L
