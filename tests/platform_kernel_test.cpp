@@ -142,6 +142,11 @@ TEST_F(Kernel, AProcessHandleTellsWhetherItStillRuns) {
     EXPECT_FALSE(GetExitCodeProcess(self, &code));  // closed
     pid_t child = fork();
     if (child == 0) _exit(0);
+    // Ended but not reaped (a zombie, as a killed host stays under a parent
+    // that does not reap): ended all the same.
+    siginfo_t info;
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
+    EXPECT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(child)), nullptr);
     ASSERT_EQ(waitpid(child, nullptr, 0), child);
     SetLastError(0);
     EXPECT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(child)), nullptr);

@@ -1,8 +1,11 @@
 // Process handles: enough to learn whether a process is still running. A
 // process here is a POSIX process; one that has ended (or never was) has no
-// handle, as on Windows, and one that is running answers STILL_ACTIVE.
+// handle, as on Windows, and one that is running answers STILL_ACTIVE. An
+// ended process its parent has not reaped yet counts as ended.
 #include <errno.h>
 #include <signal.h>
+#include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "internal.h"
@@ -14,9 +17,27 @@ struct ProcessObject : w32::KernelObject {
     bool Close() override { return true; }
 };
 
-// A process that exists, ours to signal or not.
+// Whether the process has ended but not yet been reaped by its parent (a
+// zombie): it still has its id, but it runs no more. Where /proc cannot
+// tell, the answer is no.
+bool Zombie(pid_t pid) {
+    char path[64];
+    snprintf(path, sizeof path, "/proc/%d/stat", static_cast<int>(pid));
+    FILE* file = fopen(path, "r");
+    if (!file) return false;
+    char line[512];
+    size_t got = fread(line, 1, sizeof line - 1, file);
+    fclose(file);
+    line[got] = 0;
+    // "pid (name) S ...": the state follows the last ')', as the name may
+    // hold one itself.
+    const char* close = strrchr(line, ')');
+    return close && close[1] == ' ' && (close[2] == 'Z' || close[2] == 'X');
+}
+
+// A process that exists and runs, ours to signal or not.
 bool Running(pid_t pid) {
-    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM);
+    return pid > 0 && (kill(pid, 0) == 0 || errno == EPERM) && !Zombie(pid);
 }
 
 }  // namespace
