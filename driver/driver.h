@@ -74,5 +74,9 @@ void SetDialogIds(int language);
 // The stream engine.
 extern BOOL streamInitialised;
 DWORD StreamMessage(DriverInstance* instance, UINT msg, LPARAM lParam1, LPARAM lParam2);
+// Ends the stream's timer and waits for a tick in flight, for a driver
+// about to be freed by a host that never ended its stream: no tick may run
+// into a module that is gone. The queue and the camera stay as they are.
+void StreamEndTimer(void);
 
 #endif

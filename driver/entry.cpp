@@ -206,6 +206,7 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR dwDriverId, HDRVR hDriver, UINT
             DisableDriver();
             return 0;
         case DRV_FREE:
+            StreamEndTimer();
             trace(TRACE_MESSAGE, "DRV_FREE - ok");
             trace(TRACE_END, NULL);
             return 1;

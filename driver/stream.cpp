@@ -108,6 +108,10 @@ static void StopTimer(void) {
     if (id) timeKillEvent(id);
 }
 
+void StreamEndTimer(void) {
+    if (streamInitialised) StopTimer();
+}
+
 static DWORD StreamInit(const VIDEO_STREAM_INIT_PARMS* parms) {
     if (streamInitialised) return DV_ERR_NONSPECIFIC;
     // The parameters are read whole; without them there is no stream.

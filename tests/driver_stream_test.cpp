@@ -390,6 +390,23 @@ TEST_F(Stream, FiniOfARunningStreamEndsItsTimer) {
     EXPECT_FALSE(camera.streamInitialised);
 }
 
+// A host that frees the driver with its stream still running (its close
+// refused, as a stream is initialised) must not leave a timer that would
+// tick into a module that is gone.
+TEST_F(Stream, FreeingTheDriverEndsATimerItsHostLeftRunning) {
+    ASSERT_EQ(Init(66666), DV_ERR_OK);
+    for (VIDEOHDR& h : headers) ASSERT_EQ(Add(&h), DV_ERR_OK);
+    ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
+    PosixClockAdvance(200);
+    EXPECT_FALSE(Calls(MM_DRVM_DATA).empty());
+    EXPECT_EQ(Send(videoIn, DRV_CLOSE), 0);
+    EXPECT_EQ(Send(0, DRV_FREE), 1);
+    EXPECT_EQ(PosixTimersPending(), 0);
+    Forget();
+    PosixClockAdvance(500);
+    EXPECT_TRUE(Calls().empty());
+}
+
 // The host queues buffers on its thread while another thread runs the
 // timer, as on a real machine: every buffer added comes back exactly once.
 TEST_F(Stream, HostAndTimerThreadsShareTheQueue) {
