@@ -63,6 +63,11 @@ int SimGetUpload(int index, SimUploadRecord* record);
 // The buffer address that the last upload-status request carried.
 uintptr_t SimLastStatusBuffer(void);
 
+// The CPU time the simulated camera has spent drawing and coding its
+// frames, in nanoseconds, so that a measurement of the driver can leave out
+// the camera's own work.
+uint64_t SimFrameDrawingNanos(void);
+
 // Handles open on the simulated link driver (for leak checks).
 int SimOpenLinks(void);
 
