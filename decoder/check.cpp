@@ -17,16 +17,17 @@ static uint32_t DataSum(const uint8_t* data, uint32_t size) {
     uint32_t i = 0, sum = 0;
     if (simdLevel >= SIMD_AVX2) {
         sum = SumAvx2(data, size, &i);
-        return sum + FrameDataSum(data + i, size - i);
-    }
+    } else if (simdLevel >= SIMD_SSE2) {
 #if defined(__SSE2__)
-    // Each step adds sixteen bytes into two 64-bit lanes; a frame is far
-    // too small for them to overflow.
-    __m128i total = _mm_setzero_si128();
-    for (; i + 16 <= size; i += 16)
-        total = _mm_add_epi64(total, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(data + i)), _mm_setzero_si128()));
-    sum = (uint32_t)_mm_cvtsi128_si32(total) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+        // Each step adds sixteen bytes into two 64-bit lanes; a frame is far
+        // too small for them to overflow.
+        __m128i total = _mm_setzero_si128();
+        for (; i + 16 <= size; i += 16)
+            total =
+                _mm_add_epi64(total, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(data + i)), _mm_setzero_si128()));
+        sum = (uint32_t)_mm_cvtsi128_si32(total) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(total, 8));
 #endif
+    }
     return sum + FrameDataSum(data + i, size - i);
 }
 

@@ -390,8 +390,7 @@ static void RowLuma(const uint8_t* __restrict pairs, const PairOrder* o, uint32_
 // Colour of two 4:2:2 lines averaged into one 4:2:0 line of U and of V.
 static void RowChroma420(const uint8_t* __restrict a, const uint8_t* __restrict b, const PairOrder* o, uint32_t width,
                          uint8_t* __restrict u, uint8_t* __restrict v) {
-    uint32_t count = width / 2;
-    uint32_t i = simdLevel >= SIMD_AVX2 ? RowChroma420Avx2(a, b, o, count, u, v) : 0;
+    uint32_t i = 0, count = width / 2;
 #if defined(__SSE2__)
     if (simdLevel >= SIMD_SSE2) {
         Lanes l = LanesOf(o);

@@ -141,31 +141,6 @@ AVX2 uint32_t RowLumaAvx2(const uint8_t* pairs, const PairOrder* o, uint32_t wid
     return x;
 }
 
-AVX2 uint32_t RowChroma420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t count, uint8_t* u,
-                               uint8_t* v) {
-    const __m128i cShift = _mm_cvtsi32_si128(o->y0 ? 0 : 8);
-    const __m256i low = _mm256_set1_epi16(0xFF);
-    uint8_t* first = o->u < o->v ? u : v;
-    uint8_t* second = o->u < o->v ? v : u;
-    uint32_t i = 0;
-    for (; i + 16 <= count; i += 16) {
-        // (a + b + 1) >> 1 on every byte of the two lines, then the colour
-        // bytes of it.
-        __m256i m0 = _mm256_avg_epu8(_mm256_loadu_si256((const __m256i*)(a + 4 * i)),
-                                     _mm256_loadu_si256((const __m256i*)(b + 4 * i)));
-        __m256i m1 = _mm256_avg_epu8(_mm256_loadu_si256((const __m256i*)(a + 4 * i + 32)),
-                                     _mm256_loadu_si256((const __m256i*)(b + 4 * i + 32)));
-        __m256i c0 = _mm256_and_si256(_mm256_srl_epi16(m0, cShift), low);
-        __m256i c1 = _mm256_and_si256(_mm256_srl_epi16(m1, cShift), low);
-        __m256i c = _mm256_permute4x64_epi64(_mm256_packus_epi16(c0, c1), 0xD8);
-        __m256i split =
-            _mm256_permute4x64_epi64(_mm256_packus_epi16(_mm256_and_si256(c, low), _mm256_srli_epi16(c, 8)), 0xD8);
-        _mm_storeu_si128((__m128i*)(first + i), _mm256_castsi256_si128(split));
-        _mm_storeu_si128((__m128i*)(second + i), _mm256_extracti128_si256(split, 1));
-    }
-    return i;
-}
-
 // Two lines to 4:2:0 in one pass: each block of the two lines is read once
 // for its luminance and its colour. Answers the pixels done.
 AVX2 uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t width, uint8_t* yA,
@@ -229,9 +204,6 @@ uint32_t RowPackedAvx2(const uint8_t*, const PairOrder*, const PairOrder*, uint3
     return 0;
 }
 uint32_t RowLumaAvx2(const uint8_t*, const PairOrder*, uint32_t, uint8_t*) {
-    return 0;
-}
-uint32_t RowChroma420Avx2(const uint8_t*, const uint8_t*, const PairOrder*, uint32_t, uint8_t*, uint8_t*) {
     return 0;
 }
 uint32_t RowsI420Avx2(const uint8_t*, const uint8_t*, const PairOrder*, uint32_t, uint8_t*, uint8_t*, uint8_t*,

@@ -75,17 +75,15 @@ typedef struct PairOrder {
 } PairOrder;
 
 // The AVX2 writers (convert_avx2.cpp), for processors that have it. Each
-// does the longest run of whole 16-pixel groups (32 for luminance, 32
-// colour pairs for 4:2:0) and answers how many pixels (or pairs) it did;
-// the caller finishes the row.
+// does the longest run of whole 16-pixel groups (32 for luminance and for
+// the two lines of a 4:2:0 group) and answers how many pixels it did; the
+// caller finishes the row. SumAvx2 likewise sums whole 32-byte blocks.
 int Avx2Available(void);
 uint32_t RowRgb24Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
 uint32_t RowRgb16Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
 uint32_t RowRgb8Avx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
 uint32_t RowPackedAvx2(const uint8_t* pairs, const PairOrder* from, const PairOrder* to, uint32_t width, uint8_t* out);
 uint32_t RowLumaAvx2(const uint8_t* pairs, const PairOrder* o, uint32_t width, uint8_t* out);
-uint32_t RowChroma420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t count, uint8_t* u,
-                          uint8_t* v);
 uint32_t SumAvx2(const uint8_t* data, uint32_t size, uint32_t* done);
 uint32_t RowsI420Avx2(const uint8_t* a, const uint8_t* b, const PairOrder* o, uint32_t width, uint8_t* yA, uint8_t* yB,
                       uint8_t* u, uint8_t* v);
