@@ -31,12 +31,15 @@ typedef struct ChannelUsage {
     const char* countName;
     const char* holderName;
     const char* staleText;
+    const char* failedText;  // the start-up failed
 } ChannelUsage;
 
 static const ChannelUsage kCaptureUsage = {"CaptureUsage", "CaptureUsageProcess",
-                                           "Video Open : VIDEO_EXTERNALIN - usage left by an ended process, cleared"};
+                                           "Video Open : VIDEO_EXTERNALIN - usage left by an ended process, cleared",
+                                           "Video Open : VIDEO_EXTERNALIN - Failed to initialise camera"};
 static const ChannelUsage kVideoInUsage = {"VideoInUsage", "VideoInUsageProcess",
-                                           "Video Open : VIDEO_IN - usage left by an ended process, cleared"};
+                                           "Video Open : VIDEO_IN - usage left by an ended process, cleared",
+                                           "Video Open : VIDEO_IN - Failed to initialise camera"};
 
 static BOOL HolderHasEnded(const ChannelUsage* kind) {
     DWORD holder = ReadRegDword(kind->holderName, 0);
@@ -51,8 +54,7 @@ static BOOL HolderHasEnded(const ChannelUsage* kind) {
 }
 
 // Opens one capture channel kind whose opens are counted in the registry.
-static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const ChannelUsage* kind, WORD* usage,
-                               const char* failedText) {
+static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const ChannelUsage* kind, WORD* usage) {
     *usage = LOWORD(ReadRegDword(kind->countName, 0));
     if (*usage >= 1 && HolderHasEnded(kind)) {
         trace(TRACE_MESSAGE, kind->staleText);
@@ -64,7 +66,7 @@ static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, 
     }
     if (!initialised && !DriverStartup(openString)) {
         parms->dwError = DV_ERR_NOTDETECTED;
-        trace(TRACE_MESSAGE, failedText);
+        trace(TRACE_MESSAGE, kind->failedText);
         return FALSE;
     }
     *usage = (WORD)(*usage + 1);
@@ -94,13 +96,11 @@ LRESULT OpenChannel(const char* openString, VIDEO_OPEN_PARMS* parms) {
     BOOL ok = FALSE;
     switch (type) {
         case VIDEO_EXTERNALIN:
-            ok = OpenCaptureChannel(openString, parms, &kCaptureUsage, &captureUsage,
-                                    "Video Open : VIDEO_EXTERNALIN - Failed to initialise camera");
+            ok = OpenCaptureChannel(openString, parms, &kCaptureUsage, &captureUsage);
             if (ok) trace(TRACE_MESSAGE, "Video Open : VIDEO_EXTERNALIN - OK");
             break;
         case VIDEO_IN:
-            ok = OpenCaptureChannel(openString, parms, &kVideoInUsage, &videoInUsage,
-                                    "Video Open : VIDEO_IN - Failed to initialise camera");
+            ok = OpenCaptureChannel(openString, parms, &kVideoInUsage, &videoInUsage);
             break;
         case VIDEO_EXTERNALOUT:
             trace(TRACE_MESSAGE, "Video Open : VIDEO_EXTERNALOUT - Not supported");
