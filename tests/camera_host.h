@@ -13,10 +13,6 @@ class CameraHost : public DriverHost {
 protected:
     DWORD_PTR videoIn = 0;
 
-    void SetUp() override {
-        SimReset();
-        DriverHost::SetUp();
-    }
     void OpenCamera(const char* openString = "") {
         videoIn = Open(VIDEO_IN, openString);
         ASSERT_GT(videoIn, 1u);

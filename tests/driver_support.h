@@ -6,6 +6,7 @@
 
 #include "driver/driver.h"
 #include "settings/registry.h"
+#include "sim/sim.h"
 #include "test_support.h"
 #include "trace/trace.h"
 
@@ -13,6 +14,8 @@ class DriverHost : public FreshHome {
 protected:
     void SetUp() override {
         FreshHome::SetUp();
+        // The default machine, whatever an earlier test of the process left.
+        SimReset();
         static bool attached = false;
         if (!attached) {
             DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
