@@ -19,9 +19,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 build=${TARN2_WIN_BUILD:-build-win}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
+. tools/configure.sh
+configure . "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Only the two modules: the host program and the tests are Linux-only.
 cmake --build "$build" -j2 --target mbktarn2u mbkdec32
 echo "build-windows: $build/bin/mbktarn2u.drv $build/bin/mbkdec32.dll"
