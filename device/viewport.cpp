@@ -209,16 +209,22 @@ BOOL SetImageFormat(const BITMAPINFOHEADER* format) {
     SetBitmapFormat(&device->cameraFormat, 16, FOURCC_PYUV);
     SetBitmapSize(&device->cameraFormat, cameraW, cameraH);
     if (!SetupDecoder(device->frameGrabber, &device->cameraFormat, &device->outputFormat)) return FALSE;
-    // The byte count of every frame is the driver's to say, whatever the
-    // request held there (0 is allowed for RGB, and any other number would
-    // be reported as the size of each frame).
-    BITMAPINFOHEADER* out = &device->outputFormat;
-    out->biSizeImage = (DWORD)ImageSizeFor(out->biCompression, out->biBitCount, out->biWidth, out->biHeight);
+    NormaliseImageFormat(&device->outputFormat);
     DWORD c = device->outputFormat.biCompression;
     if (c != 0 && c != FOURCC_I420 && c != FOURCC_YV12 && c != FOURCC_YUY2 && c != FOURCC_UYVY) return FALSE;
     SetYUVFormat(viewport, 1, 0);
     GF_MarkResync(device->frameGrabber);
     return TRUE;
+}
+
+void NormaliseImageFormat(BITMAPINFOHEADER* format) {
+    if (!format) return;
+    if (format->biCompression == FOURCC_IYUV) format->biCompression = FOURCC_I420;
+    // The byte count of every frame is the driver's to say, whatever the
+    // request held there (0 is allowed for RGB, and any other number would
+    // be reported as the size of each frame).
+    format->biSizeImage =
+        (DWORD)ImageSizeFor(format->biCompression, format->biBitCount, format->biWidth, format->biHeight);
 }
 
 BOOL GetImageFormat(BITMAPINFOHEADER* format) {

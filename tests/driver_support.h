@@ -59,8 +59,7 @@ protected:
         return result;
     }
     // DVM_FORMAT with a flag word and a format block; its DV_ERR_ result.
-    DWORD Configure(DWORD_PTR channel, DWORD flags, BITMAPINFOHEADER* header,
-                    DWORD size = sizeof(BITMAPINFOHEADER)) {
+    DWORD Configure(DWORD_PTR channel, DWORD flags, BITMAPINFOHEADER* header, DWORD size = sizeof(BITMAPINFOHEADER)) {
         VIDEOCONFIGPARMS parms;
         memset(&parms, 0, sizeof parms);
         parms.lpData1 = header;
