@@ -22,6 +22,13 @@ LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lP
 // 0 with the driver's reason in *error.
 DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error);
 
+// The driver's registry key under HKEY_LOCAL_MACHINE.
+extern const char kDriverRegistryKey[];
+
+// Why the driver refused to open a channel of the given type, for a
+// person: the reason, and for a channel in use, the process holding it.
+std::string OpenRefusal(DWORD type, DWORD error);
+
 const char* DvErrorName(DWORD code);
 const char* ChannelName(DWORD type);
 
