@@ -89,7 +89,8 @@ int ZELT_TestStream(Link* link, WORD blocks, BYTE* buffer) {
             CLINK_AbortUpload(link);
             printf("ZELT_TestStream: upload did not end in %d ms\n", TEST_UPLOAD_LIMIT_MS);
             return 0;
-        }        PollPause();
+        }
+        PollPause();
     }
     if (uploadState == UPLOAD_FAILED) {
         CLINK_AbortUpload(link);

@@ -175,7 +175,8 @@ int GF_SetPipelining(FrameGrabber* g, int on) {
         if (state == 4 || timeGetTime() - start > GF_READY_WAIT_MS + GF_UPLOAD_STALL_MS) {
             GF_CancelUpload(g);
             break;
-        }        PollPause();
+        }
+        PollPause();
     }
     return 1;
 }

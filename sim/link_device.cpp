@@ -102,6 +102,7 @@ struct Simulator {
     std::vector<uint32_t> errorFaultHits;
     uint32_t uploadRequests = 0;
     long commandsAnswered = 0;
+    uint64_t requests = 0;  // every request on an open handle, ever
     bool vanished = false;
     // The camera still answers commands, but the frame being read out stops
     // halfway and no frame follows it.
@@ -531,6 +532,7 @@ int ControlLink(void* context, DWORD code, const void* in, DWORD inSize, void* o
     Context* c = (Context*)context;
     *returned = 0;
     if (!s.contexts.count(c)) return 0;
+    s.requests++;
     uint32_t now = Now();
     Advance(s, now);
     switch (code) {
@@ -697,6 +699,12 @@ void SimClearLog(void) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
     s.commands.Clear();
+}
+
+uint64_t SimLinkRequests(void) {
+    Simulator& s = Sim();
+    std::lock_guard<std::mutex> hold(s.lock);
+    return s.requests;
 }
 
 uint64_t SimFrameDrawingNanos(void) {

@@ -66,6 +66,10 @@ int SimGetUpload(int index, SimUploadRecord* record);
 // The buffer address that the last upload-status request carried.
 uintptr_t SimLastStatusBuffer(void);
 
+// How many requests the link driver has been sent on open handles, of every
+// kind, since the process began: how hard a caller polls.
+uint64_t SimLinkRequests(void);
+
 // The CPU time the simulated camera has spent drawing and coding its
 // frames, in nanoseconds, so that a measurement of the driver can leave out
 // the camera's own work.
