@@ -34,7 +34,8 @@ struct StreamRequest {
     double seconds = 0;
     double rate = 15;
     int buffers = 4;
-    std::string out;  // "-": a YUV4MPEG2 stream on the standard output
+    double report = 0;  // seconds between report lines, 0 none
+    std::string out;    // "-": a YUV4MPEG2 stream on the standard output
 };
 
 // The format as asked for, before the driver has seen it: enough to tell
@@ -117,7 +118,7 @@ static bool ParseStream(const std::vector<std::string>& args, StreamRequest* req
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& arg = args[i];
         bool known = arg == "--frames" || arg == "--seconds" || arg == "--size" || arg == "--format" ||
-                     arg == "--rate" || arg == "--buffers" || arg == "--out";
+                     arg == "--rate" || arg == "--buffers" || arg == "--report" || arg == "--out";
         if (!known) {
             fprintf(stderr, "tarncap: stream does not know %s (see tarncap --help)\n", arg.c_str());
             return false;
@@ -136,6 +137,8 @@ static bool ParseStream(const std::vector<std::string>& args, StreamRequest* req
             request->frames = (long)number;
         } else if (arg == "--seconds") {
             if (!ParseNumber(arg, value, 0.1, 86400, &request->seconds)) return false;
+        } else if (arg == "--report") {
+            if (!ParseNumber(arg, value, 1, 86400, &request->report)) return false;
         } else if (arg == "--rate") {
             if (!ParseNumber(arg, value, 1, 30, &request->rate)) return false;
         } else if (arg == "--buffers") {
@@ -231,6 +234,9 @@ struct Capture {
     Clock::time_point lastArrival;
     long stalls = 0;
     std::vector<Stall> listed;
+    Clock::time_point lastReport;
+    long reportedFrames = 0;
+    double reportedCpu = 0;
 };
 
 static double SecondsBetween(Clock::time_point from, Clock::time_point to) {
@@ -266,6 +272,45 @@ static void ShowProgress(const StreamRequest& request, const Capture& capture, D
     fflush(stdout);
 }
 
+// The CPU time (user and system) the whole process has used, in seconds:
+// the driver's timer thread, the simulated camera and the host together.
+static double ProcessCpuSeconds() {
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return (double)usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + (double)usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+// A memory figure of the process from the kernel ("VmRSS" now, "VmHWM" the
+// peak), in megabytes; 0 where the kernel does not say.
+static double MemoryMegabytes(const char* key) {
+    FILE* status = fopen("/proc/self/status", "r");
+    if (!status) return 0;
+    char line[256];
+    long kilobytes = 0;
+    size_t length = strlen(key);
+    while (fgets(line, sizeof line, status))
+        if (!strncmp(line, key, length) && line[length] == ':') kilobytes = atol(line + length + 1);
+    fclose(status);
+    return kilobytes / 1024.0;
+}
+
+// A line every --report seconds, for a long capture that is watched
+// through a log: the rate and the CPU since the last line, the memory now.
+static void Report(Capture& capture, Clock::time_point now, DWORD skipped) {
+    double interval = SecondsBetween(capture.lastReport, now), cpu = ProcessCpuSeconds();
+    long frames = capture.written - capture.reportedFrames;
+    printf(
+        "stream: %.1f s, %ld frames, %lu skipped, %.2f fps and CPU %.2f ms per frame over the last %.1f s, "
+        "resident %.1f MB\n",
+        SecondsBetween(capture.start, now), capture.written, (unsigned long)skipped, frames / interval,
+        frames > 0 ? (cpu - capture.reportedCpu) * 1000.0 / frames : 0.0, interval, MemoryMegabytes("VmRSS"));
+    fflush(stdout);
+    capture.lastReport = now;
+    capture.reportedFrames = capture.written;
+    capture.reportedCpu = cpu;
+}
+
 // Writes one returned buffer; false when the sink cannot take it.
 static bool WriteBuffer(Sink& sink, Capture& capture, const VIDEOHDR& header) {
     DWORD bytes = header.dwBytesUsed < header.dwBufferLength ? header.dwBytesUsed : header.dwBufferLength;
@@ -282,7 +327,8 @@ static bool WriteBuffer(Sink& sink, Capture& capture, const VIDEOHDR& header) {
 static void RunCapture(Session& session, const StreamRequest& request, Delivery& delivery, Sink& sink,
                        Capture& capture) {
     bool tty = isatty(fileno(stdout));
-    capture.start = capture.lastArrival = Clock::now();
+    capture.start = capture.lastArrival = capture.lastReport = Clock::now();
+    capture.reportedCpu = ProcessCpuSeconds();
     for (;;) {
         std::deque<VIDEOHDR*> done;
         DWORD skipped = 0;
@@ -315,7 +361,10 @@ static void RunCapture(Session& session, const StreamRequest& request, Delivery&
         }
         Clock::time_point now = Clock::now();
         double elapsed = SecondsBetween(capture.start, now);
-        if (tty) ShowProgress(request, capture, skipped, elapsed);
+        if (request.report > 0 && SecondsBetween(capture.lastReport, now) >= request.report)
+            Report(capture, now, skipped);
+        else if (tty)
+            ShowProgress(request, capture, skipped, elapsed);
         if (capture.failed || stopSignal) break;
         if (request.frames ? capture.written >= request.frames : elapsed >= request.seconds) break;
         if (request.frames && SecondsBetween(capture.lastArrival, now) > kGiveUpSeconds) {
@@ -343,22 +392,6 @@ static void Prepare(Session& session, VIDEOHDR* header, bool prepare) {
         header->dwFlags &= ~VHDR_PREPARED;
 }
 
-// The CPU time (user and system) the whole process has used, in seconds:
-// the driver's timer thread, the simulated camera and the host together.
-static double ProcessCpuSeconds() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-    return (double)usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + (double)usage.ru_stime.tv_sec +
-           usage.ru_stime.tv_usec / 1e6;
-}
-
-// The most memory the process has held at once, in megabytes.
-static double PeakResidentMegabytes() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-    return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
-}
-
 static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& format, const Capture& capture,
                       DWORD skipped, double cpuUsed) {
     std::string expected;
@@ -374,7 +407,7 @@ static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& form
     if (capture.written > 0)
         printf("stream: CPU %.2f ms per frame delivered (%.2f s in all, user and system)\n",
                cpuUsed * 1000.0 / (double)capture.written, cpuUsed);
-    printf("stream: peak resident memory %.1f MB\n", PeakResidentMegabytes());
+    printf("stream: peak resident memory %.1f MB\n", MemoryMegabytes("VmHWM"));
 }
 
 // Whether the capture brought what was asked: every frame of a count, or
