@@ -9,14 +9,14 @@ class MainJob : public FreshHome {
 protected:
     // Runs tools/run.sh with the arguments in a scratch folder of this
     // test, on the build the tests came from; answers its exit status.
-    int Run(const std::string& arguments, std::string* out, std::string* err) {
+    int Run(const std::string& arguments, std::string* out, std::string* err, const std::string& environment = "") {
         const char* bin = getenv("TARN2_BIN");
         char* where = realpath(bin ? bin : "build/bin", nullptr);
         std::string build = where ? std::string(where) + "/.." : "build";
         free(where);
         std::string command = "mkdir -p '" + home + "/work' && cd '" + home + "/work' && TARN2_HOME='" + home +
-                              "' TARN2_SKIP_SETUP=1 TARN2_BUILD='" + build + "' " TARN2_SOURCE_DIR "/tools/run.sh " +
-                              arguments + " > ../out.txt 2> ../err.txt";
+                              "' TARN2_SKIP_SETUP=1 TARN2_BUILD='" + build + "' " + environment +
+                              TARN2_SOURCE_DIR "/tools/run.sh " + arguments + " > ../out.txt 2> ../err.txt";
         int status = system(command.c_str());
         *out = ReadFileText(HomeFile("out.txt"));
         *err = ReadFileText(HomeFile("err.txt"));
@@ -40,8 +40,11 @@ TEST_F(MainJob, WithoutArgumentsItCapturesASnapshotAndAClip) {
     EXPECT_GE(AviFrames(HomeFile("work/capture/clip.avi"), &why), 38) << why;
     // The camera's link test stays out of the way...
     EXPECT_EQ(err.find("FINISHING"), std::string::npos) << err;
-    // ... unless asked for.
+    // ... unless asked for, or the camera could not be opened.
     ASSERT_EQ(Run("--verbose probe", &out, &err), 0) << out << err;
+    EXPECT_NE(err.find("FINISHING"), std::string::npos) << err;
+    WriteFileText(HomeFile("bad.sim"), "fault pattern all 7\n");
+    ASSERT_EQ(Run("probe", &out, &err, "TARN2_SIM='" + HomeFile("bad.sim") + "' "), 1) << out << err;
     EXPECT_NE(err.find("FINISHING"), std::string::npos) << err;
 
     ASSERT_EQ(Run("--version", &out, &err), 0) << err;
