@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -272,6 +273,7 @@ static void Report(Capture& capture, Clock::time_point now, DWORD skipped) {
         SecondsBetween(capture.start, now), capture.written, (unsigned long)skipped, frames / interval,
         frames > 0 ? (cpu - capture.reportedCpu) * 1000.0 / frames : 0.0, interval, MemoryMegabytes("VmRSS"));
     fflush(stdout);
+    capture.residentSeen = std::max(capture.residentSeen, MemoryMegabytes("VmRSS"));
     capture.lastReport = now;
     capture.reportedFrames = capture.written;
     capture.reportedCpu = cpu;
@@ -372,7 +374,10 @@ static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& form
     if (capture.written > 0)
         printf("stream: CPU %.2f ms per frame delivered (%.2f s in all, user and system)\n",
                capture.cpuSeconds * 1000.0 / (double)capture.written, capture.cpuSeconds);
-    printf("stream: peak resident memory %.1f MB\n", MemoryMegabytes("VmHWM"));
+    // The kernel's peak lags its per-thread counts a little; no reading
+    // seen may exceed it.
+    double peak = std::max({MemoryMegabytes("VmHWM"), MemoryMegabytes("VmRSS"), capture.residentSeen});
+    printf("stream: peak resident memory %.1f MB\n", peak);
 }
 
 // Whether the capture brought what was asked: every frame of a count, or

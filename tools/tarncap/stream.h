@@ -43,8 +43,9 @@ struct Capture {
     Clock::time_point lastReport;
     long reportedFrames = 0;
     double reportedCpu = 0;
-    DWORD skipped = 0;      // frame times without a buffer, as the driver counted them
-    double cpuSeconds = 0;  // the process's CPU while the stream ran
+    DWORD skipped = 0;        // frame times without a buffer, as the driver counted them
+    double cpuSeconds = 0;    // the process's CPU while the stream ran
+    double residentSeen = 0;  // the most resident memory a report line showed, MB
 };
 
 double AchievedRate(const Capture& capture);
