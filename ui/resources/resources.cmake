@@ -39,6 +39,7 @@ function(tarn2_embed_resources res source symbol register)
     VERBATIM)
 endfunction()
 
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/generated)
 set(TARN2_RES ${CMAKE_BINARY_DIR}/generated/tarn2.res)
 tarn2_compile_resources(${TARN2_RESOURCES_DIR}/tarn2.rc ${TARN2_RES} ${TARN2_RESOURCES_DIR}/resource.h)
 if(WIN32)
