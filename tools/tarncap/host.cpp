@@ -26,7 +26,18 @@ void UnloadDriver(Host& host) {
     host.driverProc = nullptr;
 }
 
+void PumpMessages(void) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    // What the driver posted to its windows (the trace window's lines)
+    // arrives before the next message, as in a host that runs its loop.
+    PumpMessages();
     return host.driverProc(driverId, nullptr, msg, lParam1, lParam2);
 }
 

@@ -1,6 +1,7 @@
 // tarncap: a capture host for the TARN2 driver on POSIX. It plays the part of
 // the system's video-capture library: loads the driver, sends it the driver
 // messages in the order a host does, and reports what it got.
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,18 +21,21 @@ static void Usage(FILE* out) {
             "  grab [--size WxH] [--format F] [--frames N] [--out NAME]\n"
             "                     take N single frames (DVM_FRAME, default 1) and write them\n"
             "                     as NAME.bmp (RGB) or NAME.yuv (raw planes), NAME-0001...\n"
-            "                     for several; F is one of rgb24 rgb16 rgb8 i420 yv12 yuy2\n"
-            "                     uyvy yvu9 (default rgb24 176x144, NAME frame)\n"
+            "                     for several; F is one of rgb24 rgb16 rgb8 i420 iyuv yv12\n"
+            "                     yuy2 uyvy yvu9 (default rgb24 176x144, NAME frame)\n"
+            "  formats            list the formats the driver offers, with their sizes\n"
             "  ctrl [--list-ctrls] [--get-ctrl NAME,...] [--set-ctrl NAME=VALUE,...]\n"
             "                     list the camera controls with their ranges and values, read\n"
             "                     some or set some, through the driver's private control\n"
             "                     messages; with no option, list them\n"
             "  stream --frames N | --seconds S [--size WxH] [--format F] [--rate FPS]\n"
-            "         [--buffers N] --out FILE.avi\n"
+            "         [--buffers N] --out FILE.avi | --out -\n"
             "                     stream frames through the driver's stream engine into an\n"
-            "                     AVI file of uncompressed frames (rate 1 to 30, default 15;\n"
-            "                     4 buffers by default); prints frames delivered, frames\n"
-            "                     skipped, the rate achieved and the CPU time per frame\n"
+            "                     AVI file of uncompressed frames, or with --out - as a\n"
+            "                     YUV4MPEG2 stream on the standard output (YUV formats only),\n"
+            "                     rate 1 to 30 (default 15), 4 buffers by default; prints\n"
+            "                     frames delivered (and expected), skipped, stalls, the rate\n"
+            "                     achieved, the CPU time per frame and the peak memory\n"
             "  dialog camera|advanced|format|driver [--lang L] [--do SCRIPT]\n"
             "                     open a driver dialog as a host does (DVM_DIALOG on its\n"
             "                     channel, DRV_CONFIGURE for driver), print it, play the\n"
@@ -91,6 +95,10 @@ int main(int argc, char** argv) {
         }
     }
     if (!home.empty()) PosixSetWindowsDirectory(home.c_str());
+    // A reader that went away, or a file grown to its size limit, shows as
+    // a failed write with its reason, not as the end of the process.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     if (command.empty()) {
         Usage(stderr);
         return 2;
@@ -107,6 +115,7 @@ int main(int argc, char** argv) {
     if (command == "stream") return RunStream(options);
     if (command == "dialog") return RunDialog(options);
     if (command == "check") return RunCheck(options);
+    if (command == "formats") return RunFormats(options);
     fprintf(stderr, "tarncap: unknown command %s (see tarncap --help)\n", command.c_str());
     return 2;
 }
