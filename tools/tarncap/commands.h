@@ -18,5 +18,6 @@ int RunStream(const Options& options);
 int RunDialog(const Options& options);
 int RunCheck(const Options& options);
 int RunFormats(const Options& options);
+int RunTry(const Options& options);
 
 #endif

@@ -24,7 +24,9 @@ LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lP
 void PumpMessages(void);
 
 // Opens a channel of the given type (VIDEO_IN ...): the instance handle, or
-// 0 with the driver's reason in *error.
+// 0 with the driver's reason in *error. What the bring-up prints is shown
+// only when it failed, or always after ShowBringUpOutput(true).
+void ShowBringUpOutput(bool shown);
 DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error);
 
 const char* DvErrorName(DWORD code);

@@ -40,6 +40,9 @@ bool SetCaptureFormat(Session& session, const char* name, LONG width, LONG heigh
 // Asks the driver to take that format, quietly: whether it did.
 bool TryCaptureFormat(Session& session, const PixelFormat& f, LONG width, LONG height, BITMAPINFOHEADER* format);
 bool GetCapturePalette(Session& session, std::vector<BYTE>* palette);
+// A camera control's value as `tarncap ctrl` shows it ("firmware" 1.3,
+// "port" 1 ...), read through the private messages; false without an answer.
+bool ReadControlText(Session& session, const char* name, std::string* text);
 
 // "frame.bmp" for one picture, "frame-0001.bmp" ... for several; ".yuv" for
 // the YUV formats.

@@ -22,20 +22,8 @@
 #include "commands.h"
 #include "host.h"
 #include "media.h"
+#include "stream.h"
 #include "y4m.h"
-
-typedef std::chrono::steady_clock Clock;
-
-struct StreamRequest {
-    LONG width = 176;
-    LONG height = 144;
-    std::string format = "rgb24";
-    long frames = 0;
-    double seconds = 0;
-    double rate = 15;
-    int buffers = 4;
-    std::string out;  // "-": a YUV4MPEG2 stream on the standard output
-};
 
 // The format as asked for, before the driver has seen it: enough to tell
 // what kind of picture it is.
@@ -90,7 +78,7 @@ static void OnStopSignal(int number) {
     stopSignal = number;
 }
 
-static void CatchStopSignals() {
+void CatchStopSignals() {
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_handler = OnStopSignal;
@@ -117,7 +105,7 @@ static bool ParseStream(const std::vector<std::string>& args, StreamRequest* req
     for (size_t i = 0; i < args.size(); i++) {
         const std::string& arg = args[i];
         bool known = arg == "--frames" || arg == "--seconds" || arg == "--size" || arg == "--format" ||
-                     arg == "--rate" || arg == "--buffers" || arg == "--out";
+                     arg == "--rate" || arg == "--buffers" || arg == "--report" || arg == "--out";
         if (!known) {
             fprintf(stderr, "tarncap: stream does not know %s (see tarncap --help)\n", arg.c_str());
             return false;
@@ -136,6 +124,8 @@ static bool ParseStream(const std::vector<std::string>& args, StreamRequest* req
             request->frames = (long)number;
         } else if (arg == "--seconds") {
             if (!ParseNumber(arg, value, 0.1, 86400, &request->seconds)) return false;
+        } else if (arg == "--report") {
+            if (!ParseNumber(arg, value, 1, 86400, &request->report)) return false;
         } else if (arg == "--rate") {
             if (!ParseNumber(arg, value, 1, 30, &request->rate)) return false;
         } else if (arg == "--buffers") {
@@ -215,24 +205,6 @@ static const double kGiveUpSeconds = 5.0;
 // The stalls listed one by one in the summary; more are only counted.
 static const size_t kStallsListed = 10;
 
-struct Stall {
-    double at;      // seconds into the capture
-    double length;  // seconds
-};
-
-// The stream as it runs: frames written, capture times, stalls, progress.
-struct Capture {
-    long written = 0;
-    DWORD firstTime = 0;
-    DWORD lastTime = 0;
-    bool failed = false;
-    std::string problem;
-    Clock::time_point start;
-    Clock::time_point lastArrival;
-    long stalls = 0;
-    std::vector<Stall> listed;
-};
-
 static double SecondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
 }
@@ -246,7 +218,7 @@ static void NoteWait(Capture& capture, Clock::time_point now) {
         capture.listed.push_back(Stall{SecondsBetween(capture.start, capture.lastArrival), waited});
 }
 
-static double AchievedRate(const Capture& capture) {
+double AchievedRate(const Capture& capture) {
     if (capture.written < 2 || capture.lastTime == capture.firstTime) return 0;
     return (capture.written - 1) * 1000.0 / (capture.lastTime - capture.firstTime);
 }
@@ -266,6 +238,45 @@ static void ShowProgress(const StreamRequest& request, const Capture& capture, D
     fflush(stdout);
 }
 
+// The CPU time (user and system) the whole process has used, in seconds:
+// the driver's timer thread, the simulated camera and the host together.
+static double ProcessCpuSeconds() {
+    struct rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+    return (double)usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + (double)usage.ru_stime.tv_sec +
+           usage.ru_stime.tv_usec / 1e6;
+}
+
+// A memory figure of the process from the kernel ("VmRSS" now, "VmHWM" the
+// peak), in megabytes; 0 where the kernel does not say.
+static double MemoryMegabytes(const char* key) {
+    FILE* status = fopen("/proc/self/status", "r");
+    if (!status) return 0;
+    char line[256];
+    long kilobytes = 0;
+    size_t length = strlen(key);
+    while (fgets(line, sizeof line, status))
+        if (!strncmp(line, key, length) && line[length] == ':') kilobytes = atol(line + length + 1);
+    fclose(status);
+    return kilobytes / 1024.0;
+}
+
+// A line every --report seconds, for a long capture that is watched
+// through a log: the rate and the CPU since the last line, the memory now.
+static void Report(Capture& capture, Clock::time_point now, DWORD skipped) {
+    double interval = SecondsBetween(capture.lastReport, now), cpu = ProcessCpuSeconds();
+    long frames = capture.written - capture.reportedFrames;
+    printf(
+        "stream: %.1f s, %ld frames, %lu skipped, %.2f fps and CPU %.2f ms per frame over the last %.1f s, "
+        "resident %.1f MB\n",
+        SecondsBetween(capture.start, now), capture.written, (unsigned long)skipped, frames / interval,
+        frames > 0 ? (cpu - capture.reportedCpu) * 1000.0 / frames : 0.0, interval, MemoryMegabytes("VmRSS"));
+    fflush(stdout);
+    capture.lastReport = now;
+    capture.reportedFrames = capture.written;
+    capture.reportedCpu = cpu;
+}
+
 // Writes one returned buffer; false when the sink cannot take it.
 static bool WriteBuffer(Sink& sink, Capture& capture, const VIDEOHDR& header) {
     DWORD bytes = header.dwBytesUsed < header.dwBufferLength ? header.dwBytesUsed : header.dwBufferLength;
@@ -282,7 +293,8 @@ static bool WriteBuffer(Sink& sink, Capture& capture, const VIDEOHDR& header) {
 static void RunCapture(Session& session, const StreamRequest& request, Delivery& delivery, Sink& sink,
                        Capture& capture) {
     bool tty = isatty(fileno(stdout));
-    capture.start = capture.lastArrival = Clock::now();
+    capture.start = capture.lastArrival = capture.lastReport = Clock::now();
+    capture.reportedCpu = ProcessCpuSeconds();
     for (;;) {
         std::deque<VIDEOHDR*> done;
         DWORD skipped = 0;
@@ -315,7 +327,10 @@ static void RunCapture(Session& session, const StreamRequest& request, Delivery&
         }
         Clock::time_point now = Clock::now();
         double elapsed = SecondsBetween(capture.start, now);
-        if (tty) ShowProgress(request, capture, skipped, elapsed);
+        if (request.report > 0 && SecondsBetween(capture.lastReport, now) >= request.report)
+            Report(capture, now, skipped);
+        else if (tty)
+            ShowProgress(request, capture, skipped, elapsed);
         if (capture.failed || stopSignal) break;
         if (request.frames ? capture.written >= request.frames : elapsed >= request.seconds) break;
         if (request.frames && SecondsBetween(capture.lastArrival, now) > kGiveUpSeconds) {
@@ -343,28 +358,11 @@ static void Prepare(Session& session, VIDEOHDR* header, bool prepare) {
         header->dwFlags &= ~VHDR_PREPARED;
 }
 
-// The CPU time (user and system) the whole process has used, in seconds:
-// the driver's timer thread, the simulated camera and the host together.
-static double ProcessCpuSeconds() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-    return (double)usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + (double)usage.ru_stime.tv_sec +
-           usage.ru_stime.tv_usec / 1e6;
-}
-
-// The most memory the process has held at once, in megabytes.
-static double PeakResidentMegabytes() {
-    struct rusage usage;
-    if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
-    return usage.ru_maxrss / 1024.0;  // kilobytes on Linux
-}
-
-static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& format, const Capture& capture,
-                      DWORD skipped, double cpuUsed) {
+static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& format, const Capture& capture) {
     std::string expected;
     if (request.seconds > 0) expected = " of " + std::to_string(ExpectedFrames(request)) + " expected";
     printf("stream: %ld frames delivered%s, %lu skipped, %.2f fps achieved (%.2f asked), %ldx%ld %s -> %s\n",
-           capture.written, expected.c_str(), (unsigned long)skipped, AchievedRate(capture), request.rate,
+           capture.written, expected.c_str(), (unsigned long)capture.skipped, AchievedRate(capture), request.rate,
            (long)format.biWidth, (long)format.biHeight, PixelFormatName(format),
            request.out == "-" ? "standard output (YUV4MPEG2)" : request.out.c_str());
     for (const Stall& stall : capture.listed)
@@ -373,8 +371,8 @@ static void Summarise(const StreamRequest& request, const BITMAPINFOHEADER& form
         printf("stream: and %ld stalls more\n", capture.stalls - (long)capture.listed.size());
     if (capture.written > 0)
         printf("stream: CPU %.2f ms per frame delivered (%.2f s in all, user and system)\n",
-               cpuUsed * 1000.0 / (double)capture.written, cpuUsed);
-    printf("stream: peak resident memory %.1f MB\n", PeakResidentMegabytes());
+               capture.cpuSeconds * 1000.0 / (double)capture.written, capture.cpuSeconds);
+    printf("stream: peak resident memory %.1f MB\n", MemoryMegabytes("VmHWM"));
 }
 
 // Whether the capture brought what was asked: every frame of a count, or
@@ -384,7 +382,8 @@ static bool Met(const StreamRequest& request, const Capture& capture) {
     return capture.written > 0 && capture.written * 2 >= ExpectedFrames(request);
 }
 
-static int StreamInto(Session& session, const StreamRequest& request, const BITMAPINFOHEADER& format, int videoFd) {
+int StreamInto(Session& session, const StreamRequest& request, const BITMAPINFOHEADER& format, int videoFd,
+               Capture& capture) {
     Sink sink;
     std::string problem;
     if (!OpenSink(sink, session, request, format, videoFd, &problem)) {
@@ -406,7 +405,6 @@ static int StreamInto(Session& session, const StreamRequest& request, const BITM
     DWORD frameBytes = format.biSizeImage ? format.biSizeImage : 1;
     std::vector<std::vector<BYTE>> memory(request.buffers, std::vector<BYTE>(frameBytes));
     std::vector<VIDEOHDR> headers(request.buffers);
-    Capture capture;
     for (int i = 0; i < request.buffers && !capture.failed; i++) {
         VIDEOHDR& header = headers[i];
         memset(&header, 0, sizeof header);
@@ -429,7 +427,7 @@ static int StreamInto(Session& session, const StreamRequest& request, const BITM
     double cpuStart = ProcessCpuSeconds();
     if (!capture.failed && !stopSignal) RunCapture(session, request, delivery, sink, capture);
     StreamSend(session, DVM_STREAM_STOP);
-    double cpuUsed = ProcessCpuSeconds() - cpuStart;
+    capture.cpuSeconds = ProcessCpuSeconds() - cpuStart;
     // The buffers still queued come back through the callback, unfilled.
     StreamSend(session, DVM_STREAM_RESET);
     DWORD error = 0, skipped = 0;
@@ -444,16 +442,12 @@ static int StreamInto(Session& session, const StreamRequest& request, const BITM
     bool finished = FinishSink(sink, microSecPerFrame, &problem);
     if (!finished) fprintf(stderr, "tarncap: %s\n", problem.c_str());
     // Each skipped frame came as a callback; the driver also keeps the count.
-    DWORD skippedTotal;
     {
         std::lock_guard<std::mutex> hold(delivery.lock);
-        skippedTotal = delivery.skipped > skipped ? delivery.skipped : skipped;
+        capture.skipped = delivery.skipped > skipped ? delivery.skipped : skipped;
     }
     if (capture.failed) fprintf(stderr, "tarncap: %s\n", capture.problem.c_str());
     if (stopSignal) fprintf(stderr, "tarncap: %s, capture ended\n", strsignal(stopSignal));
-    Summarise(request, format, capture, skippedTotal, cpuUsed);
-    if (!capture.failed && !stopSignal && !Met(request, capture))
-        fprintf(stderr, "tarncap: %ld frames came, fewer than asked\n", capture.written);
     return finished && Met(request, capture) && !capture.failed && !stopSignal ? 0 : 1;
 }
 
@@ -485,8 +479,13 @@ int RunStream(const Options& options) {
                 DvErrorName(error), (unsigned long)error);
     int status = 1;
     BITMAPINFOHEADER format;
-    if (SetCaptureFormat(session, request.format.c_str(), request.width, request.height, &format))
-        status = StreamInto(session, request, format, videoFd);
+    if (SetCaptureFormat(session, request.format.c_str(), request.width, request.height, &format)) {
+        Capture capture;
+        status = StreamInto(session, request, format, videoFd, capture);
+        Summarise(request, format, capture);
+        if (!capture.failed && !stopSignal && !Met(request, capture))
+            fprintf(stderr, "tarncap: %ld frames came, fewer than asked\n", capture.written);
+    }
     if (externalIn) Send(session.host, externalIn, DRV_CLOSE, 0, 0);
     CloseSession(&session);
     if (videoFd >= 0) close(videoFd);
