@@ -6,10 +6,10 @@
 // A damaged hive must read as empty, be kept aside when it is next written,
 // and never hand the driver more bytes than its buffer holds; a bad
 // scenario must be refused whole with the line and what is wrong.
+#include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <dirent.h>
 #include <string.h>
 #include <unistd.h>
 
