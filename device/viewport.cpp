@@ -202,7 +202,7 @@ BOOL SetImageFormat(const BITMAPINFOHEADER* format) {
     Viewport* viewport = device->viewport;
     // A new format stages the whole picture again, so a change the camera
     // refused earlier does not keep every later one out.
-    viewport->failed = 0;
+    if (viewport) viewport->failed = 0;
     if (!device->panTiltMode) StageFormatWindow(viewport, cameraW, cameraH);
     device->frameRateTarget = (cameraW > 176 && cameraH > 144) ? 8 : 15;
     InitBitmapHeader(&device->cameraFormat);

@@ -303,9 +303,11 @@ struct HiveFile {
         if (lockFd < 0 || pread(lockFd, &count, sizeof count, 0) != static_cast<ssize_t>(sizeof count)) return 0;
         return count;
     }
+    // A count that cannot be written leaves the others the file's own state.
     void CountWrite() {
         uint64_t count = Writes() + 1;
-        if (lockFd >= 0 && pwrite(lockFd, &count, sizeof count, 0) != static_cast<ssize_t>(sizeof count)) return;
+        ssize_t written = lockFd >= 0 ? pwrite(lockFd, &count, sizeof count, 0) : 0;
+        (void)written;
     }
 };
 
