@@ -13,9 +13,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/posix/posix_control.h"
 #include "platform/win32.h"
+
+// The results of a series of calls, made in the order written (a braced
+// list is evaluated left to right), to compare with one EXPECT_EQ.
+typedef std::vector<long long> Results;
 
 inline std::string MakeTempHome() {
     char pattern[] = "/tmp/tarn2-test-XXXXXX";

@@ -31,6 +31,43 @@ inline std::string Entry(const char* what, long a, long b) {
     return std::string(what) + " " + std::to_string(a) + " " + std::to_string(b);
 }
 
+typedef std::vector<std::string> Lines;
+
+inline std::string Text(HWND window) {
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+inline std::string ItemText(HWND dialog, int id) {
+    char text[256] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+inline std::string Show(RECT r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// A window class of the procedure, for the module (null: the process's).
+inline WORD RegisterProc(const char* name, WNDPROC proc, HINSTANCE module = nullptr, UINT style = 0,
+                         HBRUSH background = nullptr) {
+    WNDCLASSA wc = {};
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = module;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return RegisterClassA(&wc);
+}
+
+inline HWND Child(const char* className, HWND parent, int id, int x, int y, int width, int height,
+                  DWORD style = WS_CHILD | WS_VISIBLE) {
+    return CreateWindowExA(0, className, "", style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
+}
+
 // Logs commands and scrolls; OK ends with 1, Cancel with 2; button 360
 // opens the second dialog modally.
 inline INT_PTR CALLBACK LoggingProc(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -78,11 +115,12 @@ protected:
         FreshHome::TearDown();
     }
     HWND Modeless() { return CreateDialogParamA(kModule, MAKEINTRESOURCEA(200), nullptr, LoggingProc, 0); }
-    bool Logged(const std::string& entry) const {
-        for (const std::string& e : Log())
-            if (e == entry) return true;
-        return false;
+    int Count(const std::string& entry) const {
+        int n = 0;
+        for (const std::string& e : Log()) n += e == entry;
+        return n;
     }
+    bool Logged(const std::string& entry) const { return Count(entry) > 0; }
 };
 
 // A test on the logging dialog, opened modeless and settled, with its log
