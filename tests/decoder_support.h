@@ -35,7 +35,7 @@ inline const std::vector<OutputFormat>& AllOutputFormats() {
 }
 
 // A camera as the driver leaves it for a picture of width x height: the
-// sensor that holds it, the window in its centre (or at column, row).
+// sensor that holds it, the window in its centre.
 inline SimCamera CameraFor(int width, int height, int compMode = 0, int threshold = 0) {
     SimCamera camera;
     memset(&camera, 0, sizeof camera);
@@ -65,10 +65,8 @@ inline void Reseal(std::vector<BYTE>* frame) {
     BYTE* f = frame->data();
     uint32_t data = FrameRead32(f + FRAME_DATA_SIZE);
     FrameWrite16(f + FRAME_HEADER_SUM, FrameHeaderSum(f));
-    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size()) {
-        BYTE* end = f + FRAME_HEADER_SIZE + data;
-        FrameWrite32(end + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
-    }
+    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size())
+        FrameWrite32(f + FRAME_HEADER_SIZE + data + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
 }
 
 // The scene at the picture's light level (register 30, also in the frame
@@ -89,10 +87,8 @@ inline SceneColour Expected(const SimCamera& camera, uint32_t number, int x, int
     // Colour is the pair's: the even pixel of the pair at the sensor.
     SceneColour pair = ScenePixel(number, (uint32_t)((sx & ~1) * step), (uint32_t)(sy * step));
     int level = camera.registers[30];
-    c.y = AtLevel(c.y, 16, level, 16, 235);
-    c.u = AtLevel(pair.u, 128, level, 16, 240);
-    c.v = AtLevel(pair.v, 128, level, 16, 240);
-    return c;
+    return {AtLevel(c.y, 16, level, 16, 235), AtLevel(pair.u, 128, level, 16, 240),
+            AtLevel(pair.v, 128, level, 16, 240)};
 }
 
 struct Colour {
@@ -111,8 +107,7 @@ inline Colour ToRgb(SceneColour c) {
 // Reads pixel (x, y) of a bottom-up DIB picture as RGB.
 inline Colour DibPixel(const BYTE* picture, int bits, int width, int height, int x, int y,
                        const BYTE* palette = nullptr) {
-    int stride = (width * bits + 31) / 32 * 4;
-    const BYTE* row = picture + (height - 1 - y) * stride;
+    const BYTE* row = picture + (height - 1 - y) * ((width * bits + 31) / 32 * 4);
     if (bits == 24) return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
     if (bits == 16) {
         int p = row[2 * x] | (row[2 * x + 1] << 8);
