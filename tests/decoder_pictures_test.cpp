@@ -9,10 +9,6 @@
 
 namespace {
 
-struct Size {
-    int width, height;
-};
-
 class DecoderPictures : public ::testing::Test {
 protected:
     std::vector<BYTE> palette;
@@ -35,11 +31,8 @@ protected:
         DWORD state = 0;
         EXPECT_EQ(DecoderDecode(decoder, frame.data(), picture.data(), (WORD)width, (WORD)height, &state), 0u)
             << f.name;
-        for (size_t i = size; i < picture.size(); i++)
-            if (picture[i] != 0xEE) {
-                ADD_FAILURE() << f.name << " wrote past its picture of " << size << " bytes";
-                break;
-            }
+        EXPECT_EQ(std::vector<BYTE>(picture.begin() + size, picture.end()), std::vector<BYTE>(64, 0xEE))
+            << f.name << " wrote past its picture of " << size << " bytes";
         picture.resize(size);
         return picture;
     }
@@ -48,17 +41,17 @@ protected:
 TEST_F(DecoderPictures, EveryWidthAndEveryHeightDecodesInEveryFormat) {
     // Every valid width at one height and every valid height at one width,
     // on either sensor: each picture exactly fills its size.
-    std::vector<Size> sizes;
+    std::vector<std::pair<int, int>> sizes;
     for (int w = 8; w <= 352; w += 8) sizes.push_back({w, 36});
     for (int h = 4; h <= 288; h += 4) sizes.push_back({40, h});
-    for (const Size& s : sizes) {
-        SimCamera camera = CameraFor(s.width, s.height, s.width % 16 ? 2 : 0);
+    for (auto [width, height] : sizes) {
+        SimCamera camera = CameraFor(width, height, width % 16 ? 2 : 0);
         std::vector<BYTE> frame = MakeFrame(camera, 3);
         for (const OutputFormat& f : AllOutputFormats()) {
-            std::vector<BYTE> picture = Decode(f, frame, s.width, s.height);
+            std::vector<BYTE> picture = Decode(f, frame, width, height);
             std::string first;
-            ASSERT_EQ(ComparePicture(f, picture.data(), camera, 3, s.width, s.height, 0, palette.data(), &first), 0)
-                << f.name << " " << s.width << "x" << s.height << " " << first;
+            ASSERT_EQ(ComparePicture(f, picture.data(), camera, 3, width, height, 0, palette.data(), &first), 0)
+                << f.name << " " << width << "x" << height << " " << first;
         }
     }
 }
@@ -132,7 +125,7 @@ TEST_F(DecoderPictures, DoublingMakesEachPixelATwoByTwoBlockInPlace) {
                 if (++bad == 5) break;
             }
         }
-    for (size_t i = 704 * 576 * 3; i < big.size(); i++) EXPECT_EQ(big[i], 0xEE);
+    EXPECT_EQ(std::vector<BYTE>(big.begin() + 704 * 576 * 3, big.end()), std::vector<BYTE>(16, 0xEE));
     // A size the library cannot have made is left alone.
     std::vector<BYTE> odd(64, 0x11);
     DecoderDouble(odd.data(), 400, 8);
