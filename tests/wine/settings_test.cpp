@@ -63,4 +63,30 @@ TEST_F(Settings, SavedAtTheFinalCloseAndAppliedAtTheNextLoad) {
     EXPECT_EQ(camera.divisorExponent, 1) << "15 frames/s";
 }
 
+// The two flicker limits come from the INI file, read as Windows reads
+// numbers there, and reach the registry when the camera is released.
+TEST_F(Settings, FlickerLimitsFromTheIniFile) {
+    struct Row {
+        const char* flickMax;
+        const char* flickExp;
+        DWORD storedMax, storedExp;
+    };
+    const Row rows[] = {
+        {"200", "100", 200, 100},
+        {"", "0x40", 250, 64},         // an empty value is no value: the default
+        {"-5", " 99 lines", 251, 99},  // the camera keeps the low byte
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.flickMax) + " " + row.flickExp);
+        WritePrivateProfileStringA("TARN", "FlickMax", row.flickMax, "mbkzelt.ini");
+        WritePrivateProfileStringA("TARN", "FlickExp", row.flickExp, "mbkzelt.ini");
+        HDRVR videoIn = Open(VIDEO_IN);
+        ASSERT_TRUE(videoIn);
+        Close(videoIn);
+        EXPECT_EQ(ReadDriverValue("FlickMax", 0), row.storedMax);
+        EXPECT_EQ(ReadDriverValue("FlickExp", 0), row.storedExp);
+    }
+    WritePrivateProfileStringA("TARN", nullptr, nullptr, "mbkzelt.ini");
+}
+
 }  // namespace

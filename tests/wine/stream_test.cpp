@@ -1,6 +1,7 @@
 // A stream on winmm's own multimedia timer, with the host's buffers coming
 // back through DriverCallback: as a function called on the timer's thread,
 // and as messages posted to a window of the host.
+#include <algorithm>
 #include <mutex>
 
 #include "wine_host.h"
@@ -132,10 +133,16 @@ TEST_F(Stream, EveryBufferComesBackOnceAtTheRateAsked) {
         EXPECT_EQ(adds, std::vector<int>(kBuffers, 0)) << "every buffer back exactly once";
         EXPECT_EQ(r.opens, 1);
         EXPECT_EQ(r.closes, 1);
+        // The pace is the typical gap between two frames; a loaded machine
+        // may hold the timer's thread back now and then, which shows as a
+        // longer gap, not as another pace. Most frames must still come.
         const std::vector<DWORD>& t = r.captured;
         ASSERT_GE(t.size(), 20u);
-        double rate = (t.size() - 1) * 1000.0 / (t.back() - t.front());
-        EXPECT_NEAR(rate, 10.0, 0.5) << t.size() << " frames";
+        std::vector<DWORD> gaps;
+        for (size_t i = 1; i < t.size(); i++) gaps.push_back(t[i] - t[i - 1]);
+        std::sort(gaps.begin(), gaps.end());
+        EXPECT_NEAR(1000.0 / gaps[gaps.size() / 2], 10.0, 0.5);
+        EXPECT_GE((t.size() - 1) * 1000.0 / (t.back() - t.front()), 8.0) << t.size() << " frames";
         returns = nullptr;
     }
     DestroyWindow(window);

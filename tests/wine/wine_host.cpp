@@ -9,6 +9,7 @@
 #include <deque>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -432,39 +433,49 @@ Step WaitShown(int id) {
 }
 
 Step Photograph(std::string path) {
-    return [=](HWND dialog) {
-        RECT r;
-        GetWindowRect(dialog, &r);
-        int width = r.right - r.left, height = r.bottom - r.top;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFOHEADER info = {};
-        info.biSize = sizeof info;
-        info.biWidth = width;
-        info.biHeight = height;
-        info.biPlanes = 1;
-        info.biBitCount = 24;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, (BITMAPINFO*)&info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-        GdiFlush();
-        DWORD size = (DWORD)((width * 3 + 3) / 4 * 4 * height);
-        BITMAPFILEHEADER file = {};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof file + sizeof info;
-        file.bfSize = file.bfOffBits + size;
-        std::ofstream out(path, std::ios::binary);
-        out.write((const char*)&file, sizeof file);
-        out.write((const char*)&info, sizeof info);
-        out.write((const char*)bits, size);
-        EXPECT_TRUE(out.good()) << path;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
+    auto since = std::make_shared<DWORD>(0);
+    return [=](HWND window) {
+        // A moment for the window and its controls to finish painting.
+        if (!*since) *since = GetTickCount();
+        if (GetTickCount() - *since < 300) return false;
+        SaveWindowPicture(window, path);
         return true;
     };
+}
+
+void SaveWindowPicture(HWND window, const std::string& path) {
+    // From the window's own surface, frame and children included, so that
+    // nothing else on the screen gets in.
+    RECT r;
+    GetWindowRect(window, &r);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    HDC source = GetWindowDC(window);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(source, (BITMAPINFO*)&info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    GdiFlush();
+    DWORD size = (DWORD)((width * 3 + 3) / 4 * 4 * height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + size;
+    std::ofstream out(path, std::ios::binary);
+    out.write((const char*)&file, sizeof file);
+    out.write((const char*)&info, sizeof info);
+    out.write((const char*)bits, size);
+    EXPECT_TRUE(out.good()) << path;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(window, source);
 }
 
 std::string ItemText(HWND dialog, int id) {

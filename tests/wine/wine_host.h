@@ -56,8 +56,10 @@ Step Expect(std::function<void(HWND dialog)> check);
 // Waits until the innermost dialog's caption is this text.
 Step WaitFor(const char* caption);
 Step WaitShown(int id);
-// Saves the innermost window, frame and all, as a 24-bit BMP.
+// Saves the innermost window, frame and all, as a 24-bit BMP, once it has
+// had a moment to paint; SaveWindowPicture does it for any window at once.
 Step Photograph(std::string path);
+void SaveWindowPicture(HWND window, const std::string& path);
 std::string ItemText(HWND dialog, int id);
 bool Checked(HWND dialog, int id);
 bool Enabled(HWND dialog, int id);
