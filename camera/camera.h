@@ -126,7 +126,10 @@ int camInitialiseCamera(CameraState* state);
 // when exactly that many arrived.
 int ZELT_TestStream(Link* link, WORD blocks, BYTE* buffer);
 
-// Busy wait on the millisecond clock, without sleeping.
+// Waits on the millisecond clock, giving the processor up meanwhile.
 void DelayMs(WORD ms);
+// Gives the processor up between two reads of a status that said "not yet":
+// a poll that spins starves the stream timer and the rest of the machine.
+void PollPause(void);
 
 #endif

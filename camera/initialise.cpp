@@ -75,8 +75,7 @@ int ZELT_TestStream(Link* link, WORD blocks, BYTE* buffer) {
     BYTE uploadState = UPLOAD_STARTED;
     DWORD bytes = 0;
     DWORD start = timeGetTime();
-    // Each state the upload passes through is shown once, not at every poll:
-    // a fast poll would print it thousands of times.
+    // Each state the upload passes through is shown once, not at every poll.
     int shown = -1;
     for (;;) {
         if (!CLINK_GetUploadStatus(link, &uploadState, &bytes)) {
@@ -91,6 +90,7 @@ int ZELT_TestStream(Link* link, WORD blocks, BYTE* buffer) {
             printf("ZELT_TestStream: upload did not end in %d ms\n", TEST_UPLOAD_LIMIT_MS);
             return 0;
         }
+        PollPause();
     }
     if (uploadState == UPLOAD_FAILED) {
         CLINK_AbortUpload(link);

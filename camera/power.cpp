@@ -1,12 +1,21 @@
-// The power transitions and the millisecond busy wait.
+// The power transitions and the millisecond waits.
 #include "camera.h"
 
 void DelayMs(WORD ms) {
     DWORD start = timeGetTime();
-    // The difference of two readings, so the clock's wrap does not prolong
-    // the wait.
-    while ((DWORD)(timeGetTime() - start) <= ms) {
+    for (;;) {
+        // The difference of two readings, so the clock's wrap does not
+        // prolong the wait.
+        DWORD elapsed = timeGetTime() - start;
+        if (elapsed > ms) return;
+        // Sleep for what is left rather than spin: the waits last up to a
+        // second and would otherwise hold a processor the whole time.
+        Sleep(ms + 1 - elapsed);
     }
+}
+
+void PollPause(void) {
+    Sleep(1);
 }
 
 static int GotoLowPower(CameraState* state) {

@@ -113,6 +113,7 @@ static int WaitForUpload(FrameGrabber* g, DWORD* bytes) {
         } else if (now - lastMove > GF_UPLOAD_STALL_MS) {
             return -2;
         }
+        PollPause();
     }
 }
 
@@ -175,6 +176,7 @@ int GF_SetPipelining(FrameGrabber* g, int on) {
             GF_CancelUpload(g);
             break;
         }
+        PollPause();
     }
     return 1;
 }
@@ -221,6 +223,7 @@ static int WaitForFrame(FrameGrabber* g) {
             return 0;
         }
         if (timeGetTime() - start > GF_READY_WAIT_MS) return 0;
+        PollPause();
     }
 }
 

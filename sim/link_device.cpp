@@ -10,6 +10,7 @@
 #include <string.h>
 #include <time.h>
 
+#include <deque>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -48,7 +49,34 @@ struct Upload {
     uint32_t failAt = kNoFailure;
     uint32_t stallAt = kNoFailure;  // bytes after which a frozen camera sends no more
     uint32_t shortBy = 0;
-    size_t record = 0;
+    long record = -1;  // its number in the upload log
+};
+
+// How many commands and uploads the logs keep: enough for any test to
+// look back over a capture, while hours of streaming keep the simulator's
+// memory flat.
+const size_t kHistory = 8192;
+
+// The last kHistory records, numbered from the last clear on.
+template <typename Record>
+struct History {
+    std::deque<Record> kept;
+    long total = 0;  // records ever added since the last clear
+
+    void Add(const Record& record) {
+        kept.push_back(record);
+        total++;
+        if (kept.size() > kHistory) kept.pop_front();
+    }
+    // The record of that number, or null when it is forgotten or not yet made.
+    Record* At(long index) {
+        long first = total - (long)kept.size();
+        return index >= first && index < total ? &kept[(size_t)(index - first)] : nullptr;
+    }
+    void Clear() {
+        kept.clear();
+        total = 0;
+    }
 };
 
 struct Context {
@@ -69,11 +97,12 @@ struct Simulator {
     uint32_t frameNumber = 0;
     uint64_t drawingNanos = 0;  // CPU spent drawing and coding frames
     std::set<Context*> contexts;
-    std::vector<SimCommandRecord> commands;
-    std::vector<SimUploadRecord> uploads;
+    History<SimCommandRecord> commands;
+    History<SimUploadRecord> uploads;
     std::vector<uint32_t> errorFaultHits;
     uint32_t uploadRequests = 0;
     long commandsAnswered = 0;
+    uint64_t requests = 0;  // every request on an open handle, ever
     bool vanished = false;
     // The camera still answers commands, but the frame being read out stops
     // halfway and no frame follows it.
@@ -125,8 +154,8 @@ void PowerUp(Simulator& s) {
     s.frame.clear();
     s.frameReady = false;
     s.frameNumber = 0;
-    s.commands.clear();
-    s.uploads.clear();
+    s.commands.Clear();
+    s.uploads.Clear();
     s.errorFaultHits.assign(sc.errorFaults.size(), 0);
     s.uploadRequests = 0;
     s.commandsAnswered = 0;
@@ -245,9 +274,10 @@ void Progress(Simulator& s, Context* c, uint32_t now) {
 }
 
 void NoteUpload(Simulator& s, const Upload& u) {
-    if (u.record >= s.uploads.size()) return;
-    s.uploads[u.record].state = u.state;
-    s.uploads[u.record].bytesUploaded = u.bytesDone;
+    SimUploadRecord* record = s.uploads.At(u.record);
+    if (!record) return;
+    record->state = u.state;
+    record->bytesUploaded = u.bytesDone;
 }
 
 // Brings the camera and every running upload up to the time now.
@@ -347,7 +377,7 @@ int TransferMsg(Simulator& s, Context* c, uint32_t now, const void* in, DWORD in
     if (answered) s.commandsAnswered++;
     if (answered && data && request.direction == 1) memcpy(record.data, data, 8);
     record.answered = answered ? 1 : 0;
-    if (c->port != 0 && c->port == CameraPort(s)) s.commands.push_back(record);
+    if (c->port != 0 && c->port == CameraPort(s)) s.commands.Add(record);
     return Flag(out, outSize, returned, answered);
 }
 
@@ -384,7 +414,7 @@ int StartUpload(Simulator& s, Context* c, uint32_t now, const void* in, DWORD in
     bool accepted = carried && !UploadFaultHits(s, kUploadRefused, nullptr) &&
                     !(request.streamInterrupt && s.scenario.noStreamInterrupt);
     record.accepted = accepted ? 1 : 0;
-    s.uploads.push_back(record);
+    s.uploads.Add(record);
     if (!accepted) return Flag(out, outSize, returned, false);
     // A fresh upload keeps the frame buffer of the last one, so that a
     // stream of pictures costs the host no allocation.
@@ -400,7 +430,7 @@ int StartUpload(Simulator& s, Context* c, uint32_t now, const void* in, DWORD in
     u.chunk = request.chunkSize;
     u.frameData = request.frameData != 0;
     u.started = now;
-    u.record = s.uploads.size() - 1;
+    u.record = s.uploads.total - 1;
     UploadFaultHits(s, kUploadShort, &u.shortBy);
     if (UploadFaultHits(s, kUploadFailed, nullptr)) u.failAt = 0;
     Progress(s, c, now);
@@ -502,6 +532,7 @@ int ControlLink(void* context, DWORD code, const void* in, DWORD inSize, void* o
     Context* c = (Context*)context;
     *returned = 0;
     if (!s.contexts.count(c)) return 0;
+    s.requests++;
     uint32_t now = Now();
     Advance(s, now);
     switch (code) {
@@ -652,21 +683,28 @@ void SimSetVanished(int vanished) {
 int SimCommandCount(void) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
-    return (int)s.commands.size();
+    return (int)s.commands.total;
 }
 
 int SimGetCommand(int index, SimCommandRecord* record) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
-    if (index < 0 || (size_t)index >= s.commands.size() || !record) return 0;
-    *record = s.commands[index];
+    const SimCommandRecord* kept = s.commands.At(index);
+    if (!kept || !record) return 0;
+    *record = *kept;
     return 1;
 }
 
 void SimClearLog(void) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
-    s.commands.clear();
+    s.commands.Clear();
+}
+
+uint64_t SimLinkRequests(void) {
+    Simulator& s = Sim();
+    std::lock_guard<std::mutex> hold(s.lock);
+    return s.requests;
 }
 
 uint64_t SimFrameDrawingNanos(void) {
@@ -678,14 +716,15 @@ uint64_t SimFrameDrawingNanos(void) {
 int SimUploadCount(void) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
-    return (int)s.uploads.size();
+    return (int)s.uploads.total;
 }
 
 int SimGetUpload(int index, SimUploadRecord* record) {
     Simulator& s = Sim();
     std::lock_guard<std::mutex> hold(s.lock);
-    if (index < 0 || (size_t)index >= s.uploads.size() || !record) return 0;
-    *record = s.uploads[index];
+    const SimUploadRecord* kept = s.uploads.At(index);
+    if (!kept || !record) return 0;
+    *record = *kept;
     return 1;
 }
 

@@ -27,7 +27,10 @@ void SimPressButton(void);
 // 1: the camera stops answering; 0: it is back.
 void SimSetVanished(int vanished);
 
-// Every command that reached the camera's port, answered or not.
+// The commands that reached the camera's port, answered or not, numbered
+// from the last clear (or power-up). Only the last 8192 are kept, so hours
+// of capture keep the simulator's memory flat: SimCommandCount is the total,
+// SimGetCommand answers 0 for a number forgotten. Uploads are logged alike.
 typedef struct SimCommandRecord {
     uint8_t module;
     uint8_t command;
@@ -62,6 +65,10 @@ int SimUploadCount(void);
 int SimGetUpload(int index, SimUploadRecord* record);
 // The buffer address that the last upload-status request carried.
 uintptr_t SimLastStatusBuffer(void);
+
+// How many requests the link driver has been sent on open handles, of every
+// kind, since the process began: how hard a caller polls.
+uint64_t SimLinkRequests(void);
 
 // The CPU time the simulated camera has spent drawing and coding its
 // frames, in nanoseconds, so that a measurement of the driver can leave out

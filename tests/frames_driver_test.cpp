@@ -100,6 +100,20 @@ TEST_F(FramesThroughDriver, EveryFormatAtSeveralSizesShowsTheScene) {
         }
 }
 
+// In real time the grab's waits sleep between their reads of the camera
+// and the link: a wait that spins reads them thousands of times a
+// millisecond, starving the stream timer and the rest of the machine.
+TEST_F(FramesThroughDriver, ARealTimeGrabReadsTheLinkAboutOnceAMillisecond) {
+    BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 352, 288);
+    PosixClockSetVirtual(0);
+    uint64_t before = SimLinkRequests();
+    DWORD start = timeGetTime();
+    for (int i = 0; i < 3; i++) Frame(format);
+    DWORD elapsed = timeGetTime() - start;
+    PosixClockSetVirtual(1);
+    EXPECT_LT(SimLinkRequests() - before, 2u * elapsed + 100u) << "in " << elapsed << " ms";
+}
+
 TEST_F(FramesThroughDriver, AFrameFromBeforeAChangeIsDroppedForTheNext) {
     BITMAPINFOHEADER format = SetFormat(AllOutputFormats()[0], 176, 144);
     Frame(format);

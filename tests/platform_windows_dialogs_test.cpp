@@ -1,6 +1,5 @@
-// The dialog manager and the less common corners of resource scripts:
-// keys, destruction order, sizes, conditional compilation, extended
-// templates and resources the reader steps over.
+// The dialog manager: keys, destruction order, sizes, drawing, combo
+// boxes.
 #include "windows_support.h"
 
 namespace testwin {
@@ -133,81 +132,6 @@ TEST_F(Dialogs, AComboBoxChoiceShowsTheItemAndTellsTheParent) {
     GetWindowTextA(combo, text, sizeof text);
     EXPECT_STREQ(text, "LPT2");
     EXPECT_EQ(PosixChooseItem(dialog, 370, 2), 0);
-}
-
-class Scripts : public WindowsTest {
-protected:
-    HINSTANCE other = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7E630000));
-    void TearDown() override {
-        PosixUnregisterResourceScript(other);
-        WindowsTest::TearDown();
-    }
-    HWND Open(const std::string& script, const char* name) {
-        EXPECT_EQ(PosixRegisterResourceScript(other, nullptr, script.data(), script.size(), nullptr, 0), 1)
-            << PosixLastProblem();
-        return CreateDialogParamA(other, name, nullptr, LoggingProc, 0);
-    }
-    std::string Text(HWND dialog, int id) {
-        char text[128];
-        GetDlgItemTextA(dialog, id, text, sizeof text);
-        return text;
-    }
-};
-
-TEST_F(Scripts, ConditionsChooseTheLinesAndStringsKeepTheirEscapes) {
-    const char script[] =
-        "#define LEVEL 3\n"
-        "#if defined(LEVEL) && LEVEL * 2 == 6 || 0\n"
-        "#define WHICH 11\n"
-        "#elif 1\n"
-        "#define WHICH 12\n"
-        "#else\n"
-        "#error never\n"
-        "#endif\n"
-        "#ifndef LEVEL\n"
-        "#include \"absent.h\"\n"
-        "#endif\n"
-        "#undef LEVEL\n"
-        "#ifdef LEVEL\n"
-        "#define WHICH 13\n"
-        "#endif\n"
-        "NAMED DIALOG 0, 0, 50, 50\n"
-        "CAPTION \"Tab\\there \"\"quoted\"\" \\x41\\101\"\n"
-        "BEGIN\n"
-        "  LTEXT \"line\\nbreak\", WHICH, 0, 0, 5, 5\n"
-        "  LTEXT L\"wide\", (WHICH + 1) | 0x100, 0, 0, 5, 5\n"
-        "END\n";
-    HWND dialog = Open(script, "named");
-    ASSERT_TRUE(IsWindow(dialog)) << PosixLastProblem();
-    char caption[64];
-    GetWindowTextA(dialog, caption, sizeof caption);
-    EXPECT_STREQ(caption, "Tab\there \"quoted\" AA");
-    EXPECT_EQ(Text(dialog, 11), "line\nbreak");
-    EXPECT_EQ(Text(dialog, 0x10C), "wide");
-}
-
-TEST_F(Scripts, ExtendedTemplatesAndOtherResourcesAreReadOrSteppedOver) {
-    const char script[] =
-        "IDI_APP ICON \"app.ico\"\n"
-        "STRINGTABLE\nBEGIN\n  1 \"one\"\nEND\n"
-        "IDR_MENU MENU\nBEGIN\n  POPUP \"&File\"\n  BEGIN\n    MENUITEM \"E&xit\", 1\n  END\nEND\n"
-        "1 TEXTINCLUDE\nBEGIN\n  \"resource.h\\0\"\nEND\n"
-        "GUIDELINES DESIGNINFO\nBEGIN\nEND\n"
-        "9 DIALOGEX 0, 0, 60, 40, 77\n"
-        "STYLE DS_SETFONT | WS_POPUP | WS_CAPTION\n"
-        "EXSTYLE WS_EX_TOOLWINDOW\n"
-        "CAPTION \"Ex\"\n"
-        "FONT 8, \"MS Shell Dlg\", 400, 0, 0x1\n"
-        "BEGIN\n"
-        "  CONTROL \"\", -1, \"Static\", SS_BLACKFRAME, 0, 0, 5, 5, WS_EX_STATICEDGE, 12\n"
-        "  PUSHBUTTON \"Go\", 4, 0, 0, 5, 5, 0, 0, 99\n"
-        "END\n";
-    HWND dialog = Open(script, MAKEINTRESOURCEA(9));
-    ASSERT_TRUE(IsWindow(dialog)) << PosixLastProblem();
-    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(GetDlgCtrlID(GetDlgItem(dialog, -1)), -1) << "an extended template keeps 32-bit ids";
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, -1), GWL_EXSTYLE) & WS_EX_STATICEDGE);
-    EXPECT_EQ(Text(dialog, 4), "Go");
 }
 
 }  // namespace

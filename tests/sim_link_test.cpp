@@ -72,6 +72,22 @@ TEST_F(SimLink, TheCameraAnswersOnlyOnAnInitialisedLink) {
     EXPECT_EQ(Commands().back().answered, 0);
 }
 
+TEST_F(SimLink, TheLogKeepsTheLastCommandsAndCountsThemAll) {
+    OpenCamera();
+    int before = SimCommandCount();
+    uint64_t requests = SimLinkRequests();
+    for (int i = 0; i < 9000; i++)
+        ZELT_GetCameraStatus(link, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    int total = SimCommandCount();
+    EXPECT_EQ(total, before + 9000);
+    EXPECT_EQ(SimLinkRequests() - requests, 9000u);
+    SimCommandRecord record;
+    EXPECT_EQ(SimGetCommand(total - 8193, &record), 0);
+    EXPECT_EQ(SimGetCommand(total - 8192, &record), 1);
+    EXPECT_EQ(SimGetCommand(total, &record), 0);
+    EXPECT_EQ(Commands().size(), 8192u);
+}
+
 class SimUpload : public SimMachine {
 protected:
     std::vector<BYTE> buffer = std::vector<BYTE>(16384 + 64, 0xEE);

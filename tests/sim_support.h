@@ -44,10 +44,12 @@ protected:
     }
     void HighPower() { ASSERT_EQ(ZELT_GotoHiPower(link), 1u); }
 
+    // The commands logged from that number on, as far as the log keeps them.
     static std::vector<SimCommandRecord> Commands(int from = 0) {
         std::vector<SimCommandRecord> list;
         SimCommandRecord record;
-        for (int i = from; SimGetCommand(i, &record); i++) list.push_back(record);
+        for (int i = from; i < SimCommandCount(); i++)
+            if (SimGetCommand(i, &record)) list.push_back(record);
         return list;
     }
     static SimCamera Camera() {

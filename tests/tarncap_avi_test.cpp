@@ -1,50 +1,14 @@
 // The capture host's AVI writer: the file is read back chunk by chunk as a
 // video tool would, and every size, count and offset is checked.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <vector>
 
-#include "test_support.h"
+#include "avi_reader.h"
 #include "tools/tarncap/avi.h"
 
 namespace {
-
-struct Chunk {
-    std::string id;
-    std::string type;   // for RIFF and LIST
-    size_t offset = 0;  // of the id in the file
-    std::string data;   // for plain chunks
-    std::vector<Chunk> children;
-};
-
-DWORD Dword(const std::string& s, size_t at) {
-    return (DWORD)(BYTE)s[at] | (DWORD)(BYTE)s[at + 1] << 8 | (DWORD)(BYTE)s[at + 2] << 16 |
-           (DWORD)(BYTE)s[at + 3] << 24;
-}
-
-WORD Word(const std::string& s, size_t at) {
-    return (WORD)((BYTE)s[at] | (BYTE)s[at + 1] << 8);
-}
-
-// Reads the chunks in [begin, end); false when one overruns its parent.
-bool ReadChunks(const std::string& file, size_t begin, size_t end, std::vector<Chunk>* out) {
-    size_t at = begin;
-    while (at < end) {
-        if (at + 8 > end) return false;
-        Chunk chunk;
-        chunk.id = file.substr(at, 4);
-        chunk.offset = at;
-        DWORD size = Dword(file, at + 4);
-        if (at + 8 + size > end) return false;
-        if (chunk.id == "RIFF" || chunk.id == "LIST") {
-            chunk.type = file.substr(at + 8, 4);
-            if (!ReadChunks(file, at + 12, at + 8 + size, &chunk.children)) return false;
-        } else {
-            chunk.data = file.substr(at + 8, size);
-        }
-        out->push_back(chunk);
-        at += 8 + size + (size & 1);
-    }
-    return at == end;
-}
 
 class AviFile : public FreshHome {
 protected:
@@ -175,6 +139,28 @@ TEST_F(AviFile, AFrameBeyondTheSizeLimitIsRefusedAndTheFileStaysWhole) {
     EXPECT_EQ(Movi().children.size(), 2u);
     EXPECT_EQ(Dword(Avih(), 16), 2u);
     EXPECT_EQ(ReadFileText(path).size(), avi.sizeLimit);
+}
+
+// A full disk, as the file-size limit makes one: the frame that does not
+// fit is refused, and the frames before it give way to the index until the
+// file is whole again.
+TEST_F(AviFile, OnAFullDiskTheFramesBeforeStayIndexed) {
+    ASSERT_TRUE(AviCreate(&avi, path, format, {}, &problem)) << problem;
+    struct rlimit saved;
+    getrlimit(RLIMIT_FSIZE, &saved);
+    void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit full = saved;
+    full.rlim_cur = avi.written + 3 * (8 + 384) + 40;  // three frames fit, their index does not
+    setrlimit(RLIMIT_FSIZE, &full);
+    bool written[4];
+    for (bool& w : written) w = Write(Frame(384, 'f'));
+    bool finished = AviFinish(&avi, 33000, &problem);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_TRUE(written[0] && written[1] && written[2] && !written[3]);
+    ASSERT_TRUE(finished) << problem;
+    std::string why;
+    EXPECT_EQ(AviFrames(path, &why), 2) << why;
 }
 
 TEST_F(AviFile, AnEmptyCaptureIsAValidFileAndAnUnwritablePathIsNamed) {

@@ -37,6 +37,15 @@ TEST_F(TarncapGrab, WritesBitmapsAndRawPlanesOfTheFormatAskedFor) {
     EXPECT_EQ(FileSize(HomeFile("eight.bmp")), 54 + 256 * 4 + 160 * 120);
 }
 
+// A picture that cannot be written whole (the file-size limit stands for a
+// full disk) leaves nothing behind under its name or any other.
+TEST_F(TarncapGrab, AFailedWriteLeavesNoHalfPicture) {
+    EXPECT_EQ(RunTarncap(home, "grab --size 352x288 --out '" + HomeFile("big") + "'", &output, "ulimit -f 100; "), 1);
+    EXPECT_NE(output.find("writing " + HomeFile("big.bmp") + " failed"), std::string::npos) << output;
+    EXPECT_EQ(FileSize(HomeFile("big.bmp")), -1);
+    EXPECT_EQ(FileSize(HomeFile("big.bmp.part")), -1);
+}
+
 TEST_F(TarncapGrab, ArgumentsItCannotUseAreRefusedWithAReason) {
     struct Case {
         const char* arguments;

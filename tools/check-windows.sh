@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the cross-built Windows modules (tools/build-windows.sh), the i686
 # pair and the x86_64 pair, with the MinGW binutils: export tables, the
-# description beside the exports, the resources and version record, the
+# description beside the exports, the resources and version record (the
+# bytes of the Linux build's own), the
 # link request layouts (exact on 32 bits, pointer-wide on 64 as on Linux),
 # no trace of the POSIX layer inside, and the POSIX layer's Win32
 # declarations against the real SDK of each. One line per check, named by
@@ -67,6 +68,27 @@ typedef struct tagPOINT {
 #define WM_USER 0x0401
 EOF
 awk -f tools/sdk-conformance.awk "$scratch/wrong.h" >"$scratch/wrong.cpp"
+
+# The Linux build's compiled resources, which both Windows builds must hold
+# byte for byte (check 4b).
+linux_res=${TARN2_BUILD:-build}/generated/tarn2.res
+# The entries of a .res file, one a line: type, name, language, data
+# checksum. Every entry the driver has is numbered; a named one says so.
+res_entries() {
+  local file=$1 size at=0 data header type_mark type name_mark name language
+  size=$(stat -c %s "$file")
+  while [ "$at" -lt "$size" ]; do
+    read -r data header < <(od -An -tu4 -j "$at" -N 8 "$file")
+    read -r type_mark type name_mark name < <(od -An -tu2 -j $((at + 8)) -N 8 "$file")
+    language=$(od -An -tu2 -j $((at + header - 10)) -N 2 "$file" | tr -d ' ')
+    if [ "$data" -gt 0 ] && [ "$type_mark" = 65535 ] && [ "$name_mark" = 65535 ]; then
+      echo "$type $name $language $(tail -c +$((at + header + 1)) "$file" | head -c "$data" | sha256sum | cut -c1-16)"
+    elif [ "$data" -gt 0 ]; then
+      echo "named entry at byte $at"
+    fi
+    at=$(((at + header + data + 3) / 4 * 4))
+  done
+}
 
 check_build() {
   local build=$1 target=$2 arch=$3
@@ -168,6 +190,52 @@ check_build() {
     fi
   else
     fail "$arch mbktarn2u.drv: windres cannot read the resources: $(head -1 "$work/windres.err")"
+  fi
+
+  # 4b. The same resource bytes on both builds: every entry of the driver's
+  # resource directory (type, name, language) holds byte for byte the data
+  # of the entry of the Linux build's tarn2.res that the POSIX layer reads.
+  # The same for the module, from objdump's listing of its resource directory
+  # and the bytes of its .rsrc section.
+  module_entries() {
+    local rsrc_vma type name language address size
+    read -r _ _ _ rsrc_vma _ < <($objdump -h "$drv" | grep -m1 ' \.rsrc ')
+    $target-objcopy -O binary --only-section=.rsrc "$drv" "$work/rsrc.bin"
+    awk '
+      /^The \.rsrc Resource Directory section:/ { on = 1; next }
+      !on { next }
+      match($0, /^[0-9a-f]+ +/) {
+        depth = RLENGTH - index($0, " ") + 1
+        if ($2 == "Entry:" && $3 != "ID:") { print "named"; next }
+        if ($2 == "Entry:") { id = $4; sub(/,/, "", id) }
+        if ($2 == "Entry:" && depth == 3) type = id
+        if ($2 == "Entry:" && depth == 5) name = id
+        if ($2 == "Entry:" && depth == 7) language = id
+        if ($2 == "Leaf:") { a = $4; s = $6; sub(/,/, "", a); sub(/,/, "", s); print type, name, language, a, s }
+      }
+      on && /^$/ && seen { exit }
+      on && /Type Table/ { seen = 1 }' "$work/drv.p" |
+      while read -r type name language address size; do
+        if [ "$type" = named ]; then
+          echo "named entry"
+          continue
+        fi
+        offset=$((address - (0x$rsrc_vma - 0x$image_base)))
+        echo "$((type)) $((name)) $((language)) $(tail -c +$((offset + 1)) "$work/rsrc.bin" | head -c $((size)) | sha256sum | cut -c1-16)"
+      done
+  }
+  if [ ! -f "$linux_res" ]; then
+    fail "$arch mbktarn2u.drv: no Linux build's $linux_res to compare the resources with (build it first)"
+  else
+    res_entries "$linux_res" | sort >"$work/linux.entries"
+    module_entries | sort >"$work/module.entries"
+    count=$(wc -l <"$work/linux.entries")
+    if [ "$count" -gt 0 ] && cmp -s "$work/linux.entries" "$work/module.entries"; then
+      pass "$arch mbktarn2u.drv: its $count resources (type, id, language) hold the bytes of the Linux build's $linux_res"
+    else
+      fail "$arch mbktarn2u.drv: resources differ from $linux_res (type id language checksum, < Linux, > module):"
+      diff "$work/linux.entries" "$work/module.entries" | grep '^[<>]' | sed 's/^/       /' | head -20
+    fi
   fi
 
   # 5. Imports: only the system's own libraries (no MinGW runtime DLLs, which

@@ -12,7 +12,7 @@ seconds=${TARN2_FUZZ_SECONDS:-5}
 seed=${TARN2_FUZZ_SEED:-1}
 
 missing=()
-for p in clang libclang-rt-dev; do
+for p in clang libclang-rt-dev binutils-mingw-w64-i686 gcc-mingw-w64-i686; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -26,21 +26,22 @@ fi
   cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2
 
-# The resource script the driver really carries, with its header as the
-# include the fuzzer offers after the zero byte.
+# The seeds of the resource readers: the driver's resources and the
+# window-system tests', compiled by windres as the build compiles them.
 scratch="$build/corpus"
 rm -rf "$scratch"
-mkdir -p "$scratch"/{frame,hive_scenario,resource_script}
-if [ -f ui/resources/tarn2.rc ] && [ -f ui/resources/resource.h ]; then
-  { sed 's/"resource.h"/"fuzz.h"/' ui/resources/tarn2.rc; printf '\0'; cat ui/resources/resource.h; } \
-    >"$scratch/resource_script/tarn2.rc"
-fi
+mkdir -p "$scratch"/{frame,hive_scenario,resources}
+for rc in ui/resources/tarn2.rc tests/windows_test.rc; do
+  i686-w64-mingw32-windres -O res -i "$rc" -o "$scratch/resources/$(basename "$rc" .rc).res"
+done
 
 failed=0
-for name in frame hive_scenario resource_script; do
+for name in frame hive_scenario resources; do
   log="$build/fuzz_$name.log"
+  seeds=("corpus/$name")
+  [ -d "$root/tests/fuzz/corpus/$name" ] && seeds+=("$root/tests/fuzz/corpus/$name")
   if (cd "$build" && "bin/fuzz_$name" -seed="$seed" -max_total_time="$seconds" -timeout=10 -close_fd_mask=2 \
-        -print_final_stats=1 "corpus/$name" "$root/tests/fuzz/corpus/$name") >"$log" 2>&1; then
+        -print_final_stats=1 "${seeds[@]}") >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz: fuzz_$name $runs runs in ${seconds} s, no fault"
   else

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format libyuv-dev)
+# windres (MinGW binutils) compiles the driver's resources, with the MinGW
+# C compiler as its preprocessor, as on the Windows build.
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format libyuv-dev
+  binutils-mingw-w64-i686 gcc-mingw-w64-i686)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,6 +1,6 @@
 // Driving the headless window system from a test or the host tool: what a
 // person would do at the screen (click, type, scroll, drag, answer a
-// message box), running the message queue and timers, resource scripts for
+// message box), running the message queue and timers, compiled resources for
 // a module, and a text picture of any window. The driver never calls these.
 //
 // Geometry: the screen is 1024 x 768 pixels. Dialog units become pixels
@@ -21,26 +21,21 @@
 extern "C" {
 #endif
 
-// --- Resource scripts ---------------------------------------------------
+// --- Resources -----------------------------------------------------------
 
-// Parses a resource script (text in Windows-1252) and makes it the resources
-// of `module`, replacing what it had. Files the script #includes by name
-// are looked up among `includes` (pairs of name and text, `includeCount`
-// of them). `fileName` is the module file that GetFileVersionInfoSizeA
-// knows it by (may be null). Returns 1 on success; on a malformed script
-// returns 0, keeps nothing and PosixLastProblem names the line and fault.
-int PosixRegisterResourceScript(HINSTANCE module, const char* fileName, const char* script, size_t size,
-                                const char* const* includes, int includeCount);
+// Makes `image`, a compiled resource file (.res, as the resource compiler
+// writes it), the resources of `module`, replacing what it had; the bytes
+// are copied. `fileName` is the module file that GetFileVersionInfoSizeA
+// knows it by (may be null). Returns 1 on success; on a malformed file
+// returns 0, keeps nothing and PosixLastProblem names the entry and fault.
+// Dialog templates are read when a dialog is made from them.
+int PosixRegisterResources(HINSTANCE module, const char* fileName, const void* image, size_t size);
 // Removes what a module was given.
-void PosixUnregisterResourceScript(HINSTANCE module);
-// Checks a script without registering it: 1 if it parses, else 0 with the
-// message (file(line): fault) in `error`.
-int PosixCheckResourceScript(const char* name, const char* script, size_t size, const char* const* includes,
-                             int includeCount, char* error, size_t errorSize);
-// Called by the module that carries an embedded script (the build step
-// generates the call); `anchor` is an address inside that module.
-void PosixAddEmbeddedScript(const void* anchor, const char* name, const char* script, size_t size,
-                            const char* const* includes, int includeCount);
+void PosixUnregisterResources(HINSTANCE module);
+// Called by the module that carries an embedded resource file (the build
+// step generates the call); `image` lies inside that module and lasts as
+// long as it does.
+void PosixAddEmbeddedResources(const void* image, size_t size);
 
 // --- Running the queue ---------------------------------------------------
 

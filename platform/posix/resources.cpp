@@ -1,36 +1,41 @@
-// Resources of modules: the resource script each module carries (embedded
-// at build time, or given by a test), parsed once on first use, and what
-// Win32 reads from it: dialog templates by id (FindResourceA,
-// DialogBoxParamA) and the version record (GetFileVersionInfoSizeA,
-// GetFileVersionInfoA, VerQueryValueA).
+// Resources of modules: the compiled resource file (.res) each module
+// carries (embedded at build time, or given by a test), read once on first
+// use, and what Win32 reads from it: resources by type, name and language
+// (FindResourceA, FindResourceExA, LoadResource, LockResource,
+// SizeofResource), dialog templates (DialogBoxParamA, CreateDialogParamA)
+// and the version record (GetFileVersionInfoSizeA, GetFileVersionInfoA,
+// VerQueryValueA).
 //
-// A module handle is matched to the script embedded in that module. The
+// A module handle is matched to the resources embedded in that module. The
 // main program (GetModuleHandleA(NULL)), which is what a program linked
-// with the driver archive passes, gets the script embedded in itself; when
-// no script belongs to the handle but exactly one script is known, that one
-// is used, as a statically linked driver has no module of its own.
+// with the driver archive passes, gets the resources embedded in itself;
+// when none belong to the handle but exactly one resource file is known,
+// that one is used, as a statically linked driver has no module of its own.
 #include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 #include <unistd.h>
 
-#include "resource_script.h"
+#include <set>
+
+#include "resource_data.h"
 
 namespace w32u {
 
 namespace {
 
 struct Registration {
-    HINSTANCE module = nullptr;  // given by a test, else found from the anchor
-    const void* anchor = nullptr;
+    HINSTANCE module = nullptr;  // given by a test, else found from the image
     bool mainProgram = false;
     std::string fileName;
-    ScriptFile script;
-    std::vector<ScriptFile> includes;
-    bool parsed = false;
+    std::vector<unsigned char> copy;  // the image, when a test gave it
+    const unsigned char* image = nullptr;
+    size_t size = 0;
+    bool read = false;
     bool failed = false;
-    ResourceSet resources;
+    std::vector<ResourceEntry> entries;
 };
 
 std::vector<std::shared_ptr<Registration>>& Registrations() {
@@ -43,24 +48,18 @@ std::string RealPath(const std::string& path) {
     return realpath(path.c_str(), resolved) ? resolved : path;
 }
 
-std::vector<ScriptFile> Includes(const char* const* includes, int count) {
-    std::vector<ScriptFile> out;
-    for (int i = 0; includes && i + 1 < 2 * count; i += 2)
-        if (includes[i] && includes[i + 1]) out.push_back({includes[i], includes[i + 1]});
-    return out;
-}
-
-// Parses on first use; a script that does not parse is reported once.
-const ResourceSet* Resources(Registration& r) {
-    if (!r.parsed) {
-        r.parsed = true;
+// Reads the image on first use; one that is malformed is reported once.
+const std::vector<ResourceEntry>* Entries(Registration& r) {
+    if (!r.read) {
+        r.read = true;
         std::string error;
-        if (!ParseResourceScript(r.script, r.includes, &r.resources, &error)) {
+        if (!ReadResourceFile(r.image, r.size, &r.entries, &error)) {
             r.failed = true;
-            PosixReportProblem(("resource script " + error).c_str());
+            std::string of = r.fileName.empty() ? "" : " of " + r.fileName;
+            PosixReportProblem(("resource file" + of + ": " + error).c_str());
         }
     }
-    return r.failed ? nullptr : &r.resources;
+    return r.failed ? nullptr : &r.entries;
 }
 
 HINSTANCE MainProgram() {
@@ -68,16 +67,20 @@ HINSTANCE MainProgram() {
     return main;
 }
 
-// The module handle an embedded script belongs to.
+// The module handle an embedded image belongs to.
 bool BelongsTo(const Registration& r, HINSTANCE module) {
     if (r.module) return r.module == module;
     if (r.mainProgram) return module == MainProgram();
     Dl_info info;
-    if (!dladdr(r.anchor, &info) || !info.dli_fname) return false;
+    if (!dladdr(r.image, &info) || !info.dli_fname) return false;
     void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
     if (!handle) return false;
     dlclose(handle);
     return handle == static_cast<void*>(module);
+}
+
+bool SameImage(const Registration& a, const Registration& b) {
+    return a.size == b.size && memcmp(a.image, b.image, a.size) == 0;
 }
 
 std::shared_ptr<Registration> ForModule(HINSTANCE module) {
@@ -90,7 +93,7 @@ std::shared_ptr<Registration> ForModule(HINSTANCE module) {
     std::shared_ptr<Registration> only;
     for (auto& r : list) {
         if (r->module) continue;
-        if (only && only->script.text != r->script.text) return nullptr;
+        if (only && !SameImage(*only, *r)) return nullptr;
         if (!only) only = r;
     }
     return only;
@@ -118,83 +121,118 @@ std::string TemplateName(const char* name) {
     return out;
 }
 
-const DialogTemplate* FindIn(const ResourceSet& set, const std::string& name) {
-    for (const DialogTemplate& d : set.dialogs)
-        if (d.name == name) return &d;
+// A type or name as Win32 passes it: a number (MAKEINTRESOURCE), "#123",
+// or a name in any case.
+bool IsResource(const ResourceId& id, const char* wanted) {
+    if (IS_INTRESOURCE(wanted)) return !id.named && id.number == reinterpret_cast<uintptr_t>(wanted);
+    if (wanted[0] == '#') return !id.named && id.number == atoi(wanted + 1);
+    return id.named && strcasecmp(id.name.c_str(), wanted) == 0;
+}
+
+const WORD kAnyLanguage = 0xFFFF;
+const WORD kNeutral = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL);
+const WORD kUserLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+
+// The first of `found` in `language`, or in its primary language.
+const ResourceEntry* InLanguage(const std::vector<const ResourceEntry*>& found, WORD language, bool primaryOnly) {
+    for (const ResourceEntry* e : found)
+        if (primaryOnly ? PRIMARYLANGID(e->language) == PRIMARYLANGID(language) : e->language == language) return e;
     return nullptr;
 }
 
-// The version block handed to callers: self-contained, so a caller may copy
-// it. Layout: a header, the fixed record, the translations, then records of
-// key and value, each zero-terminated and 4-aligned.
-struct BlockHeader {
-    char magic[8];
-    DWORD size;
-    DWORD stringCount;
-    DWORD translationCount;
-    VS_FIXEDFILEINFO fixed;
-};
-
-const char kMagic[8] = {'T', '2', 'V', 'E', 'R', 'S', '0', '1'};
-
-size_t Align4(size_t n) {
-    return (n + 3) & ~static_cast<size_t>(3);
+// The resource of that type and name in `language`, or, for kAnyLanguage,
+// in the order Windows tries: neutral, the user's language (English, US,
+// in this layer), English, then the lowest language there is.
+const ResourceEntry* Choose(const std::vector<ResourceEntry>& entries, const char* type, const char* name,
+                            WORD language, DWORD* error) {
+    std::vector<const ResourceEntry*> found;
+    bool typeFound = false;
+    for (const ResourceEntry& e : entries) {
+        if (!IsResource(e.type, type)) continue;
+        typeFound = true;
+        if (IsResource(e.name, name)) found.push_back(&e);
+    }
+    *error = !typeFound      ? ERROR_RESOURCE_TYPE_NOT_FOUND
+             : found.empty() ? ERROR_RESOURCE_NAME_NOT_FOUND
+                             : ERROR_RESOURCE_LANG_NOT_FOUND;
+    if (language != kAnyLanguage) return InLanguage(found, language, false);
+    const ResourceEntry* e = InLanguage(found, kNeutral, false);
+    if (!e) e = InLanguage(found, kUserLanguage, false);
+    if (!e) e = InLanguage(found, kUserLanguage, true);
+    if (e) return e;
+    for (const ResourceEntry* candidate : found)
+        if (!e || candidate->language < e->language) e = candidate;
+    return e;
 }
 
-std::vector<char> BuildBlock(const VersionRecord& v) {
-    std::vector<char> block(sizeof(BlockHeader));
-    BlockHeader h;
-    memcpy(h.magic, kMagic, sizeof kMagic);
-    h.stringCount = static_cast<DWORD>(v.strings.size());
-    h.translationCount = static_cast<DWORD>(v.translations.size());
-    h.fixed = v.fixed;
-    for (WORD w : v.translations) {
-        block.push_back(static_cast<char>(w & 0xFF));
-        block.push_back(static_cast<char>(w >> 8));
+HRSRC Find(HMODULE module, const char* type, const char* name, WORD language) {
+    if (!name || !type) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
     }
-    block.resize(Align4(block.size()));
-    for (const auto& entry : v.strings) {
-        for (const std::string* s : {&entry.first, &entry.second}) {
-            block.insert(block.end(), s->begin(), s->end());
-            block.push_back('\0');
-            block.resize(Align4(block.size()));
-        }
+    std::shared_ptr<Registration> r = ForModule(module);
+    Hold hold(Lock());
+    const std::vector<ResourceEntry>* entries = r ? Entries(*r) : nullptr;
+    if (!entries) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
     }
-    h.size = static_cast<DWORD>(block.size());
-    memcpy(block.data(), &h, sizeof h);
-    return block;
+    DWORD error = 0;
+    const ResourceEntry* e = Choose(*entries, type, name, language, &error);
+    if (!e) SetLastError(error);
+    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(e));
 }
 
-std::string CanonicalKey(const char* key) {
-    std::string out;
-    for (const char* p = key; *p; ++p) {
-        char c = *p == '/' ? '\\' : *p;
-        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-        out += static_cast<char>(tolower(static_cast<unsigned char>(c)));
+// The entry behind a resource handle, if it is one of a module's.
+const ResourceEntry* EntryOf(HRSRC resource) {
+    Hold hold(Lock());
+    for (auto& r : Registrations())
+        for (const ResourceEntry& e : r->entries)
+            if (reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(&e)) == resource) return &e;
+    return nullptr;
+}
+
+// The version record of the module file: its VS_VERSIONINFO resource.
+const ResourceEntry* VersionOf(const char* file) {
+    std::shared_ptr<Registration> r = ForFile(file);
+    if (!r) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return nullptr;
     }
-    if (out.empty() || out[0] != '\\') out = "\\" + out;
-    if (out.size() > 1 && out.back() == '\\') out.pop_back();
-    return out;
+    Hold hold(Lock());
+    const std::vector<ResourceEntry>* entries = Entries(*r);
+    DWORD error = ERROR_RESOURCE_DATA_NOT_FOUND;
+    const ResourceEntry* e =
+        entries ? Choose(*entries, RT_VERSION, MAKEINTRESOURCEA(1), kAnyLanguage, &error) : nullptr;
+    if (!e) SetLastError(error);
+    return e;
+}
+
+// VerQueryValueA answers a text in the ANSI code page, where the block
+// holds UTF-16: the copies are kept here, once per text, for the life of
+// the process (Windows writes them into spare room after the block).
+const char* AnsiCopy(const std::string& text) {
+    static auto* copies = new std::set<std::string>;
+    Hold hold(Lock());
+    return copies->insert(text).first->c_str();
 }
 
 }  // namespace
 
 bool FindDialogTemplate(HINSTANCE module, const char* name, DialogTemplate* out) {
     if (!name) return false;
-    std::shared_ptr<Registration> r = ForModule(module);
-    if (!r) {
-        PosixReportProblem(("no resource script for the module asking for dialog " + TemplateName(name)).c_str());
+    HRSRC resource = FindResourceA(module, name, RT_DIALOG);
+    const ResourceEntry* e = EntryOf(resource);
+    if (!e) {
+        PosixReportProblem(("the module's resources hold no dialog " + TemplateName(name)).c_str());
         return false;
     }
-    Hold hold(Lock());
-    const ResourceSet* set = Resources(*r);
-    if (!set) return false;
-    const DialogTemplate* d = FindIn(*set, TemplateName(name));
-    if (!d) {
-        PosixReportProblem(("the resource script has no dialog " + TemplateName(name)).c_str());
+    std::string error;
+    out->name = TemplateName(name);
+    if (!ReadDialogTemplate(e->data, e->size, out, &error)) {
+        PosixReportProblem(("dialog " + TemplateName(name) + ": " + error).c_str());
         return false;
     }
-    *out = *d;
     return true;
 }
 
@@ -204,56 +242,35 @@ using namespace w32u;
 
 extern "C" {
 
-int PosixRegisterResourceScript(HINSTANCE module, const char* fileName, const char* script, size_t size,
-                                const char* const* includes, int includeCount) {
-    if (!module || !script) return 0;
+int PosixRegisterResources(HINSTANCE module, const char* fileName, const void* image, size_t size) {
+    if (!module || !image) return 0;
     auto r = std::make_shared<Registration>();
     r->module = module;
     r->fileName = fileName ? fileName : "";
-    r->script = {fileName ? fileName : "script.rc", std::string(script, size)};
-    r->includes = Includes(includes, includeCount);
-    std::string error;
-    if (!ParseResourceScript(r->script, r->includes, &r->resources, &error)) {
-        PosixReportProblem(("resource script " + error).c_str());
-        return 0;
-    }
-    r->parsed = true;
+    const unsigned char* bytes = static_cast<const unsigned char*>(image);
+    r->copy.assign(bytes, bytes + size);
+    r->image = r->copy.data();
+    r->size = size;
+    if (!Entries(*r)) return 0;
     Hold hold(Lock());
-    PosixUnregisterResourceScript(module);
+    PosixUnregisterResources(module);
     Registrations().push_back(r);
     return 1;
 }
 
-void PosixUnregisterResourceScript(HINSTANCE module) {
+void PosixUnregisterResources(HINSTANCE module) {
     Hold hold(Lock());
     auto& list = Registrations();
     for (size_t i = list.size(); i-- > 0;)
         if (list[i]->module == module) list.erase(list.begin() + static_cast<long>(i));
 }
 
-int PosixCheckResourceScript(const char* name, const char* script, size_t size, const char* const* includes,
-                             int includeCount, char* error, size_t errorSize) {
-    ResourceSet set;
-    std::string why;
-    bool ok = script && ParseResourceScript({name ? name : "script.rc", std::string(script, size)},
-                                            Includes(includes, includeCount), &set, &why);
-    if (!script) why = "no script";
-    if (error && errorSize) {
-        size_t n = std::min(why.size(), errorSize - 1);
-        memcpy(error, why.data(), n);
-        error[n] = '\0';
-    }
-    return ok ? 1 : 0;
-}
-
-void PosixAddEmbeddedScript(const void* anchor, const char* name, const char* script, size_t size,
-                            const char* const* includes, int includeCount) {
+void PosixAddEmbeddedResources(const void* image, size_t size) {
     auto r = std::make_shared<Registration>();
-    r->anchor = anchor;
-    r->script = {name ? name : "script.rc", std::string(script, size)};
-    r->includes = Includes(includes, includeCount);
+    r->image = static_cast<const unsigned char*>(image);
+    r->size = size;
     Dl_info info;
-    if (dladdr(anchor, &info) && info.dli_fname) {
+    if (dladdr(image, &info) && info.dli_fname) {
         r->fileName = info.dli_fname;
         void* handle = dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD);
         // The main program has no name of its own in the loader's list.
@@ -270,65 +287,51 @@ void PosixAddEmbeddedScript(const void* anchor, const char* name, const char* sc
 }
 
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    if (!name) return nullptr;
-    std::shared_ptr<Registration> r = ForModule(module);
-    Hold hold(Lock());
-    const ResourceSet* set = r ? Resources(*r) : nullptr;
-    if (!set) {
-        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
-        return nullptr;
-    }
-    uintptr_t kind = IS_INTRESOURCE(type) ? reinterpret_cast<uintptr_t>(type) : 0;
-    if (kind == 16) {
-        if (!set->version.present) {
-            SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-            return nullptr;
-        }
-        return reinterpret_cast<HRSRC>(const_cast<VersionRecord*>(&set->version));
-    }
-    if (kind != 5) {
-        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return nullptr;
-    }
-    const DialogTemplate* d = FindIn(*set, TemplateName(name));
-    if (!d) SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-    return reinterpret_cast<HRSRC>(const_cast<DialogTemplate*>(d));
+    return Find(module, type, name, kAnyLanguage);
+}
+
+HRSRC WINAPI FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language) {
+    return Find(module, type, name, language == kNeutral ? kAnyLanguage : language);
+}
+
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource) {
+    const ResourceEntry* e = EntryOf(resource);
+    if (!e) SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return e ? reinterpret_cast<HGLOBAL>(const_cast<unsigned char*>(e->data)) : nullptr;
+}
+
+LPVOID WINAPI LockResource(HGLOBAL data) {
+    return data;
+}
+
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource) {
+    const ResourceEntry* e = EntryOf(resource);
+    if (!e) SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+    return e ? static_cast<DWORD>(e->size) : 0;
 }
 
 DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR file, LPDWORD handle) {
     if (handle) *handle = 0;
-    std::shared_ptr<Registration> r = ForFile(file);
-    if (!r) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
-    Hold hold(Lock());
-    const ResourceSet* set = Resources(*r);
-    if (!set || !set->version.present) {
-        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return 0;
-    }
-    return static_cast<DWORD>(BuildBlock(set->version).size());
+    const ResourceEntry* e = VersionOf(file);
+    return e ? static_cast<DWORD>(e->size) : 0;
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR file, DWORD handle, DWORD size, LPVOID data) {
-    std::shared_ptr<Registration> r = ForFile(file);
-    if (!r || !data) {
-        SetLastError(r ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    if (!data) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    Hold hold(Lock());
-    const ResourceSet* set = Resources(*r);
-    if (!set || !set->version.present) {
-        SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return FALSE;
+    const ResourceEntry* e = VersionOf(file);
+    if (!e) return FALSE;
+    // A buffer too small takes the record cut to its size, and the cut
+    // record says so in its length, so nothing reads past the buffer.
+    size_t copied = std::min<size_t>(size, e->size);
+    memcpy(data, e->data, copied);
+    if (copied < e->size && copied >= 2) {
+        unsigned char* bytes = static_cast<unsigned char*>(data);
+        bytes[0] = static_cast<unsigned char>(copied & 0xFF);
+        bytes[1] = static_cast<unsigned char>(copied >> 8);
     }
-    std::vector<char> block = BuildBlock(set->version);
-    if (size < block.size()) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    memcpy(data, block.data(), block.size());
     return TRUE;
 }
 
@@ -336,39 +339,19 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR subBlock, LPVOID* buffer, PUINT
     if (buffer) *buffer = nullptr;
     if (length) *length = 0;
     if (!block || !subBlock || !buffer) return FALSE;
-    const char* base = static_cast<const char*>(block);
-    // The magic first: a block that is not ours may be shorter than a header.
-    if (memcmp(base, kMagic, sizeof kMagic) != 0) return FALSE;
-    BlockHeader h;
-    memcpy(&h, base, sizeof h);
-    std::string key = CanonicalKey(subBlock);
-    if (key == "\\") {
-        *buffer = const_cast<char*>(base + offsetof(BlockHeader, fixed));
-        if (length) *length = sizeof(VS_FIXEDFILEINFO);
-        return TRUE;
+    const unsigned char* bytes = static_cast<const unsigned char*>(block);
+    size_t size = bytes[0] | bytes[1] << 8;
+    VersionValue value;
+    if (!FindVersionValue(bytes, size, subBlock, &value)) return FALSE;
+    if (value.text) {
+        size_t units = 0;
+        while (units < value.length && (bytes[value.offset + 2 * units] | bytes[value.offset + 2 * units + 1])) ++units;
+        *buffer = const_cast<char*>(AnsiCopy(AnsiFromUtf16(bytes + value.offset, units)));
+    } else {
+        *buffer = const_cast<unsigned char*>(bytes + value.offset);
     }
-    size_t at = sizeof h;
-    if (key == "\\varfileinfo\\translation") {
-        if (h.translationCount == 0) return FALSE;
-        *buffer = const_cast<char*>(base + at);
-        if (length) *length = h.translationCount * 2;
-        return TRUE;
-    }
-    at = Align4(at + h.translationCount * 2);
-    for (DWORD i = 0; i < h.stringCount && at < h.size; ++i) {
-        const char* name = base + at;
-        size_t nameLength = strnlen(name, h.size - at);
-        at = Align4(at + nameLength + 1);
-        const char* value = base + at;
-        size_t valueLength = strnlen(value, h.size - at);
-        at = Align4(at + valueLength + 1);
-        if (CanonicalKey(name) == key) {
-            *buffer = const_cast<char*>(value);
-            if (length) *length = static_cast<UINT>(valueLength ? valueLength + 1 : 0);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    if (length) *length = static_cast<UINT>(value.length);
+    return TRUE;
 }
 
 }  // extern "C"

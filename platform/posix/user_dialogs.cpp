@@ -94,7 +94,7 @@ HWND CreateFromTemplate(HINSTANCE instance, const DialogTemplate& t, HWND owner,
         DWORD controlStyle = c.style | WS_CHILD;
         HWND control = CreateWindowInternal(c.exStyle | WS_EX_NOPARENTNOTIFY, c.className.c_str(), c.text.c_str(),
                                             controlStyle, DialogX(c.x), DialogY(c.y), DialogX(c.cx), DialogY(c.cy),
-                                            dialog, c.id, instance, nullptr);
+                                            dialog, c.id, instance, const_cast<void*>(c.creationData));
         if (!control && !(style & DS_NOFAILCREATE)) {
             std::string why = "dialog " + t.name + ": control " + std::to_string(c.id) + " of class \"" + c.className +
                               "\" could not be created";

@@ -7,19 +7,16 @@
 
 #include <sstream>
 
+#include "resource_data.h"
 #include "user_internal.h"
 
 namespace w32u {
 
 std::string ToUtf8(const std::string& text) {
     // Windows-1252 to UTF-8; the 0x80..0x9F block has its own characters.
-    static const unsigned short high[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                            0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
     std::string out;
     for (unsigned char c : text) {
-        unsigned code = c >= 0x80 && c < 0xA0 ? high[c - 0x80] : c;
+        unsigned code = c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c;
         if (code < 0x80) {
             out += static_cast<char>(code);
         } else if (code < 0x800) {

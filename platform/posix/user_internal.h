@@ -152,6 +152,7 @@ struct ControlTemplate {
     DWORD style = 0;
     DWORD exStyle = 0;
     int x = 0, y = 0, cx = 0, cy = 0;
+    const void* creationData = nullptr;  // CREATESTRUCT's lpCreateParams
 };
 struct DialogTemplate {
     std::string name;  // "#105" for a number, else the name
@@ -164,7 +165,8 @@ struct DialogTemplate {
     int fontSize = 0;
     std::vector<ControlTemplate> controls;
 };
-// Finds a dialog template in a module's script; false if there is none.
+// Finds and reads a dialog template in a module's resources; false, with
+// the problem reported, if there is none or it is malformed.
 bool FindDialogTemplate(HINSTANCE module, const char* name, DialogTemplate* out);
 // Non-client insets (left, top, right, bottom) of a window of this style.
 RECT InsetsFor(DWORD style, DWORD exStyle, Kind kind);

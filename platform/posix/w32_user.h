@@ -709,8 +709,20 @@ W32_EXTERN_C BOOL WINAPI IntersectRect(LPRECT out, const RECT* a, const RECT* b)
 
 // Resources.
 W32_EXTERN_C HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+W32_EXTERN_C HRSRC WINAPI FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name, WORD language);
+W32_EXTERN_C HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+W32_EXTERN_C LPVOID WINAPI LockResource(HGLOBAL data);
+W32_EXTERN_C DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 #define RT_DIALOG MAKEINTRESOURCEA(5)
 #define RT_VERSION MAKEINTRESOURCEA(16)
+#define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
+#define PRIMARYLANGID(lgid) ((WORD)(lgid)&0x3ff)
+#define LANG_NEUTRAL 0x00
+#define LANG_ENGLISH 0x09
+#define LANG_FRENCH 0x0c
+#define SUBLANG_NEUTRAL 0x00
+#define SUBLANG_ENGLISH_US 0x01
+#define SUBLANG_FRENCH 0x01
 
 #define MessageBox MessageBoxA
 #define PostMessage PostMessageA
@@ -742,5 +754,6 @@ W32_EXTERN_C HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type
 #define LoadCursor LoadCursorA
 #define AppendMenu AppendMenuA
 #define FindResource FindResourceA
+#define FindResourceEx FindResourceExA
 
 #endif

@@ -1,6 +1,8 @@
 #include "avi.h"
 
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #define AVIF_HASINDEX 0x00000010
 #define AVIIF_KEYFRAME 0x00000010
@@ -108,6 +110,15 @@ static std::vector<BYTE> Headers(const AviWriter& avi, DWORD frames, DWORD micro
     return out;
 }
 
+// Ends the file at that many bytes, ready to write on from there.
+static void CutAt(AviWriter* avi, DWORD bytes) {
+    fseek(avi->file, (long)bytes, SEEK_SET);
+    if (ftruncate(fileno(avi->file), (off_t)bytes) != 0) {
+        // The file keeps its bytes; the index and the headers still say
+        // where the frames end.
+    }
+}
+
 static bool Fail(AviWriter* avi, const std::string& what, std::string* problem) {
     *problem = what + " " + avi->path;
     return false;
@@ -127,6 +138,9 @@ bool AviCreate(AviWriter* avi, const std::string& path, const BITMAPINFOHEADER& 
     avi->largestFrame = 0;
     avi->file = fopen(path.c_str(), "wb");
     if (!avi->file) return Fail(avi, "cannot write", problem);
+    // Each write goes to the file at once, so a full disk shows at the frame
+    // that did not fit and the file holds only whole frames before it.
+    setvbuf(avi->file, nullptr, _IONBF, 0);
     std::vector<BYTE> head = Headers(*avi, 0, 0, 0, 0);
     avi->moviType = (long)head.size() - 4;
     avi->written = (DWORD)head.size();
@@ -149,8 +163,9 @@ bool AviWriteFrame(AviWriter* avi, const BYTE* data, DWORD bytes, std::string* p
     if (ok && bytes) ok = fwrite(data, 1, bytes, avi->file) == bytes;
     if (ok && (bytes & 1)) ok = fputc(0, avi->file) != EOF;
     if (!ok) {
-        // The index goes where the broken chunk began.
-        fseek(avi->file, (long)avi->written, SEEK_SET);
+        // The index goes where the broken chunk began, and the part of it
+        // that was written gives its room back.
+        CutAt(avi, avi->written);
         return Fail(avi, "writing failed:", problem);
     }
     avi->index.push_back(AviIndexEntry{avi->written - (DWORD)avi->moviType, bytes});
@@ -159,18 +174,33 @@ bool AviWriteFrame(AviWriter* avi, const BYTE* data, DWORD bytes, std::string* p
     return true;
 }
 
-bool AviFinish(AviWriter* avi, DWORD microSecPerFrame, std::string* problem) {
-    if (!avi->file) return Fail(avi, "not open:", problem);
+static std::vector<BYTE> IndexChunk(const AviWriter& avi) {
     std::vector<BYTE> index;
     PutCode(index, "idx1");
-    PutDword(index, (DWORD)avi->index.size() * 16);
-    for (const AviIndexEntry& entry : avi->index) {
-        PutDword(index, avi->chunkId);
+    PutDword(index, (DWORD)avi.index.size() * 16);
+    for (const AviIndexEntry& entry : avi.index) {
+        PutDword(index, avi.chunkId);
         PutDword(index, AVIIF_KEYFRAME);
         PutDword(index, entry.offset);
         PutDword(index, entry.size);
     }
-    bool ok = fwrite(index.data(), 1, index.size(), avi->file) == index.size();
+    return index;
+}
+
+bool AviFinish(AviWriter* avi, DWORD microSecPerFrame, std::string* problem) {
+    if (!avi->file) return Fail(avi, "not open:", problem);
+    std::vector<BYTE> index = IndexChunk(*avi);
+    bool ok = fseek(avi->file, (long)avi->written, SEEK_SET) == 0 &&
+              fwrite(index.data(), 1, index.size(), avi->file) == index.size();
+    // On a full disk the index may not fit: the last frames give it their
+    // room, so what stays is still a whole, indexed file.
+    while (!ok && !avi->index.empty()) {
+        avi->written = (DWORD)avi->moviType + avi->index.back().offset;
+        avi->index.pop_back();
+        CutAt(avi, avi->written);
+        index = IndexChunk(*avi);
+        ok = fwrite(index.data(), 1, index.size(), avi->file) == index.size();
+    }
     DWORD total = avi->written + (DWORD)index.size();
     DWORD moviSize = avi->written - (DWORD)avi->moviType;
     std::vector<BYTE> head = Headers(*avi, (DWORD)avi->index.size(), microSecPerFrame, total - 8, moviSize);
@@ -184,9 +214,12 @@ bool AviFinish(AviWriter* avi, DWORD microSecPerFrame, std::string* problem) {
 
 void AviAbandon(AviWriter* avi) {
     if (!avi->file) return;
+    // Only a file of our own goes: --out may name a device.
+    struct stat info;
+    bool regular = fstat(fileno(avi->file), &info) == 0 && S_ISREG(info.st_mode);
     fclose(avi->file);
     avi->file = nullptr;
-    remove(avi->path.c_str());
+    if (regular) remove(avi->path.c_str());
 }
 
 std::vector<RGBQUAD> ColoursFromPalette(const std::vector<BYTE>& palette) {

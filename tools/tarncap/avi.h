@@ -41,7 +41,8 @@ bool AviCreate(AviWriter* avi, const std::string& path, const BITMAPINFOHEADER& 
 // file past its size limit.
 bool AviWriteFrame(AviWriter* avi, const BYTE* data, DWORD bytes, std::string* problem);
 // Writes the index, fills in the frame count and the period of one frame in
-// microseconds, and closes the file.
+// microseconds, and closes the file. When the disk is full, the last frames
+// are dropped until the index fits.
 bool AviFinish(AviWriter* avi, DWORD microSecPerFrame, std::string* problem);
 // Closes and removes an unfinished file.
 void AviAbandon(AviWriter* avi);

@@ -17,5 +17,7 @@ int RunCtrl(const Options& options);
 int RunStream(const Options& options);
 int RunDialog(const Options& options);
 int RunCheck(const Options& options);
+int RunFormats(const Options& options);
+int RunTry(const Options& options);
 
 #endif

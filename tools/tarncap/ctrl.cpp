@@ -392,6 +392,15 @@ int SetControls(Session& session, const std::vector<Setting>& sets) {
 
 }  // namespace
 
+bool ReadControlText(Session& session, const char* name, std::string* text) {
+    const Control* c = FindControl(name);
+    Answers answers;
+    long value = 0;
+    if (!c || c->access == kWriteOnly || !ControlValue(session, &answers, *c, &value)) return false;
+    *text = ValueText(*c, value);
+    return true;
+}
+
 int RunCtrl(const Options& options) {
     CtrlRequest request;
     if (!ParseCtrl(options.arguments, &request)) return 2;

@@ -26,23 +26,42 @@ void UnloadDriver(Host& host) {
     host.driverProc = nullptr;
 }
 
+void PumpMessages(void) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
 LRESULT Send(Host& host, DWORD_PTR driverId, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    // What the driver posted to its windows (the trace window's lines)
+    // arrives before the next message, as in a host that runs its loop.
+    PumpMessages();
     return host.driverProc(driverId, nullptr, msg, lParam1, lParam2);
 }
 
+static bool bringUpShown = false;
+
+void ShowBringUpOutput(bool shown) {
+    bringUpShown = shown;
+}
+
 // The camera's bring-up writes its link test's progress to the standard
-// output. While a channel opens, that goes to the standard error instead
-// (as a line of its own), so what tarncap prints stays readable by scripts.
+// output. While a channel opens, that output is held aside; it is shown on
+// the standard error (as lines of their own) with --verbose, or when the
+// channel could not be opened, so a failed bring-up still explains itself.
+// Otherwise it stays out of the user's way and of what scripts read.
 namespace {
-struct ToStandardError {
+struct HeldOutput {
     FILE* held = tmpfile();
     int saved = -1;
-    ToStandardError() {
+    HeldOutput() {
         fflush(stdout);
         if (held) saved = dup(1);
         if (saved >= 0) dup2(fileno(held), 1);
     }
-    ~ToStandardError() {
+    void Release(bool show) {
         fflush(stdout);
         if (saved >= 0) {
             dup2(saved, 1);
@@ -53,7 +72,7 @@ struct ToStandardError {
         char chunk[4096];
         size_t n;
         int last = '\n';
-        while ((n = fread(chunk, 1, sizeof chunk, held)) > 0) {
+        while (show && (n = fread(chunk, 1, sizeof chunk, held)) > 0) {
             fwrite(chunk, 1, n, stderr);
             last = chunk[n - 1];
         }
@@ -70,9 +89,10 @@ DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* err
     parms.fccType = mmioFOURCC('v', 'c', 'a', 'p');
     parms.dwVersion = VIDEOAPIVERSION;
     parms.dwFlags = type;
-    ToStandardError aside;
+    HeldOutput aside;
     LRESULT handle = Send(host, 0, DRV_OPEN, reinterpret_cast<LPARAM>(openString ? openString : ""),
                           reinterpret_cast<LPARAM>(&parms));
+    aside.Release(bringUpShown || handle == 0);
     if (error) *error = parms.dwError;
     return static_cast<DWORD_PTR>(handle);
 }

@@ -9,6 +9,7 @@ static const PixelFormat kFormats[] = {
     {"rgb16", 16, 0},
     {"rgb8", 8, 0},
     {"i420", 12, mmioFOURCC('I', '4', '2', '0')},
+    {"iyuv", 12, mmioFOURCC('I', 'Y', 'U', 'V')},
     {"yv12", 12, mmioFOURCC('Y', 'V', '1', '2')},
     {"yuy2", 16, mmioFOURCC('Y', 'U', 'Y', '2')},
     {"uyvy", 16, mmioFOURCC('U', 'Y', 'V', 'Y')},
@@ -22,7 +23,7 @@ const PixelFormat* FindPixelFormat(const char* name) {
 }
 
 const char* PixelFormatNames(void) {
-    return "rgb24 rgb16 rgb8 i420 yv12 yuy2 uyvy yvu9";
+    return "rgb24 rgb16 rgb8 i420 iyuv yv12 yuy2 uyvy yvu9";
 }
 
 const char* PixelFormatName(const BITMAPINFOHEADER& format) {
@@ -87,23 +88,49 @@ static DWORD ImageBytes(const PixelFormat& f, LONG width, LONG height) {
     return pw * (DWORD)height * f.bitCount / 8;
 }
 
-bool SetCaptureFormat(Session& session, const char* name, LONG width, LONG height, BITMAPINFOHEADER* format) {
-    const PixelFormat* f = FindPixelFormat(name);
-    if (!f) return false;
+const PixelFormat* PixelFormatAt(size_t index) {
+    return index < sizeof kFormats / sizeof kFormats[0] ? &kFormats[index] : nullptr;
+}
+
+bool TryCaptureFormat(Session& session, const PixelFormat& f, LONG width, LONG height, BITMAPINFOHEADER* format) {
     memset(format, 0, sizeof *format);
     format->biSize = sizeof *format;
     format->biWidth = width;
     format->biHeight = height;
     format->biPlanes = 1;
-    format->biBitCount = f->bitCount;
-    format->biCompression = f->compression;
-    format->biSizeImage = ImageBytes(*f, width, height);
-    LRESULT result = FormatRequest(session, VIDEO_CONFIGURE_SET, format);
-    if (result != DV_ERR_OK) {
-        fprintf(stderr,
-                "tarncap: the driver refused %ldx%ld %s (%s); valid sizes are multiples of 8 x 4 up to 352x288, "
-                "and 24-bit RGB up to 704x576 in steps of 16 x 8\n",
-                (long)width, (long)height, name, DvErrorName((DWORD)result));
+    format->biBitCount = f.bitCount;
+    format->biCompression = f.compression;
+    format->biSizeImage = ImageBytes(f, width, height);
+    return FormatRequest(session, VIDEO_CONFIGURE_SET, format) == DV_ERR_OK;
+}
+
+// The nearest size to one the driver refused, by the rule of the sizes it
+// takes: steps of 8 x 4 up to 352 x 288, of 16 x 8 beyond (24-bit RGB only).
+static void NearestSize(const PixelFormat& f, LONG* width, LONG* height) {
+    bool doubled = f.compression == 0 && f.bitCount == 24;
+    LONG w = *width > (doubled ? 704 : 352) ? (doubled ? 704 : 352) : *width;
+    LONG h = *height > (doubled ? 576 : 288) ? (doubled ? 576 : 288) : *height;
+    LONG stepW = 8, stepH = 4;
+    if (w > 352 || h > 288) stepW = 16, stepH = 8;
+    w = (w + stepW / 2) / stepW * stepW;
+    h = (h + stepH / 2) / stepH * stepH;
+    *width = w < 8 ? 8 : w;
+    *height = h < 4 ? 4 : h;
+}
+
+bool SetCaptureFormat(Session& session, const char* name, LONG width, LONG height, BITMAPINFOHEADER* format) {
+    const PixelFormat* f = FindPixelFormat(name);
+    if (!f) return false;
+    if (!TryCaptureFormat(session, *f, width, height, format)) {
+        LONG w = width, h = height;
+        NearestSize(*f, &w, &h);
+        BITMAPINFOHEADER nearest;
+        if ((w != width || h != height) && TryCaptureFormat(session, *f, w, h, &nearest))
+            fprintf(stderr, "tarncap: the driver refused %ldx%ld %s; the nearest size it takes is %ldx%ld\n",
+                    (long)width, (long)height, name, (long)w, (long)h);
+        else
+            fprintf(stderr, "tarncap: the driver refused %ldx%ld %s (see tarncap formats)\n", (long)width, (long)height,
+                    name);
         return false;
     }
     BITMAPINFOHEADER current;
@@ -164,7 +191,11 @@ static std::vector<BYTE> ColourTable(const std::vector<BYTE>& palette) {
 
 bool WritePicture(const std::string& path, const BITMAPINFOHEADER& format, const std::vector<BYTE>& palette,
                   const BYTE* data, DWORD bytes, std::string* problem) {
-    FILE* file = fopen(path.c_str(), "wb");
+    // The picture is written under a name of its own and then renamed, so a
+    // write that fails (a full disk) leaves no half picture, and an earlier
+    // picture of that name stays whole until the new one is.
+    std::string partial = path + ".part";
+    FILE* file = fopen(partial.c_str(), "wb");
     if (!file) {
         *problem = "cannot write " + path;
         return false;
@@ -189,6 +220,10 @@ bool WritePicture(const std::string& path, const BITMAPINFOHEADER& format, const
     }
     if (ok && bytes) ok = fwrite(data, 1, bytes, file) == bytes;
     if (fclose(file) != 0) ok = false;
-    if (!ok) *problem = "writing " + path + " failed";
+    if (ok && rename(partial.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        remove(partial.c_str());
+        *problem = "writing " + path + " failed";
+    }
     return ok;
 }

@@ -17,6 +17,8 @@ struct PixelFormat {
 };
 
 const PixelFormat* FindPixelFormat(const char* name);
+// The formats tarncap knows, in order; null past the last.
+const PixelFormat* PixelFormatAt(size_t index);
 const char* PixelFormatNames(void);
 const char* PixelFormatName(const BITMAPINFOHEADER& format);
 bool ParseSize(const char* text, LONG* width, LONG* height);
@@ -35,7 +37,12 @@ void CloseSession(Session* session);
 // Sets the capture format through DVM_FORMAT and reads back what the driver
 // holds; on refusal says so, with the nearest size the driver would take.
 bool SetCaptureFormat(Session& session, const char* name, LONG width, LONG height, BITMAPINFOHEADER* format);
+// Asks the driver to take that format, quietly: whether it did.
+bool TryCaptureFormat(Session& session, const PixelFormat& f, LONG width, LONG height, BITMAPINFOHEADER* format);
 bool GetCapturePalette(Session& session, std::vector<BYTE>* palette);
+// A camera control's value as `tarncap ctrl` shows it ("firmware" 1.3,
+// "port" 1 ...), read through the private messages; false without an answer.
+bool ReadControlText(Session& session, const char* name, std::string* text);
 
 // "frame.bmp" for one picture, "frame-0001.bmp" ... for several; ".yuv" for
 // the YUV formats.

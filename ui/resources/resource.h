@@ -1,6 +1,6 @@
 // Resource ids of the driver's dialog templates and their controls, shared by
-// tarn2.rc and the dialog code. Only #define lines: the resource compiler and
-// the resource-script reader of the POSIX layer both read this file.
+// tarn2.rc and the dialog code. Only #define lines, as the resource compiler
+// reads this file too.
 
 // Dialog templates. The three camera dialogs exist in six languages.
 #define IDD_DRIVER_SETTINGS 101
