@@ -2,12 +2,12 @@
 # Checks the cross-built Windows modules (tools/build-windows.sh), the i686
 # pair and the x86_64 pair, with the MinGW binutils: export tables, the
 # description beside the exports, the resources and version record (the
-# bytes of the Linux build's own), the
-# link request layouts (exact on 32 bits, pointer-wide on 64 as on Linux),
-# no trace of the POSIX layer inside, and the POSIX layer's Win32
-# declarations against the real SDK of each. One line per check, named by
-# its build; exits 1 when any check fails. Build folders: build-win/ and
-# build-win64/, or $TARN2_WIN_BUILD and $TARN2_WIN64_BUILD.
+# Linux build's own bytes), the link request layouts (exact on 32 bits,
+# pointer-wide on 64 as on Linux), no trace of the POSIX layer inside, and
+# the POSIX layer's Win32 declarations against the real SDK of each. One
+# line per check, named by its build; exits 1 when any check fails. Build
+# folders: build-win/ and build-win64/, or $TARN2_WIN_BUILD and
+# $TARN2_WIN64_BUILD.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 

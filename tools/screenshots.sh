@@ -8,17 +8,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Wine's own fonts draw the frames' buttons and the scroll arrows.
-packages=(imagemagick fonts-wine)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "screenshots: installing ${missing[*]}"
+if ! dpkg -s imagemagick >/dev/null 2>&1; then
+  echo "screenshots: installing imagemagick"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq >/dev/null
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
 fi
 
 shots=$(mktemp -d)

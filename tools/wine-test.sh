@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the Windows driver's suite under Wine: installs wine64, Xvfb and the
-# x86_64 MinGW compiler when missing, builds the x86_64 pair
+# Runs the Windows driver's suite under Wine: installs wine64 (and its
+# fonts), Xvfb and the x86_64 MinGW compiler when missing, builds the x86_64 pair
 # (tools/build-windows.sh) and the test program of tests/wine beside it,
 # and runs the program with wine64 in a prefix of its own, headless under
 # xvfb-run. Arguments go to the test program (e.g. --gtest_filter=Stream.*).
@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(wine64 xvfb xauth googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+packages=(wine64 fonts-wine xvfb xauth googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -35,12 +35,14 @@ export WINEPREFIX=$PWD/$build/wine-prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
 # Without a window manager nobody would draw the windows' frames and
-# captions: Wine draws them itself when told not to leave them to one.
-# That first call creates the prefix; its session, which has no display,
-# must end before the suite's begins.
+# captions: Wine draws them itself when told not to leave them to one, with
+# its own fonts (the frames' buttons and the scroll arrows are Marlett),
+# which go into the prefix. That first call creates the prefix; its
+# session, which has no display, must end before the suite's begins.
 if [ ! -d "$WINEPREFIX" ]; then
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   "$wineserver" -w
+  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
