@@ -8,12 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-if ! dpkg -s imagemagick >/dev/null 2>&1; then
-  echo "screenshots: installing imagemagick"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq --no-install-recommends imagemagick >/dev/null
-fi
+. tools/packages.sh
+install_missing screenshots imagemagick
 
 shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT

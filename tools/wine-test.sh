@@ -9,17 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(wine64 fonts-wine xvfb xauth googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "wine-test: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. tools/packages.sh
+install_missing wine-test wine64 fonts-wine xvfb xauth googletest g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 
 build=${TARN2_WIN64_BUILD:-build-win64}
 [ -f "$build/bin/mbktarn2u.drv" ] || tools/build-windows.sh >/dev/null

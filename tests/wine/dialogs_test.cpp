@@ -6,14 +6,8 @@
 
 namespace {
 
-class Dialogs : public WineHost {
+class Dialogs : public VideoInHost {
 protected:
-    HDRVR videoIn = nullptr;
-    void SetUp() override {
-        WineHost::SetUp();
-        videoIn = Open(VIDEO_IN);
-        ASSERT_TRUE(videoIn);
-    }
     // DVM_DIALOG on a channel, owned by nothing, as a host without a
     // window of its own asks for it.
     DWORD ChannelDialog(HDRVR channel) { return static_cast<DWORD>(Send(channel, DVM_DIALOG, 0, 0)); }

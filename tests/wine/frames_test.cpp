@@ -16,14 +16,8 @@ DWORD ImageBytes(const OutputFormat& f, LONG width, LONG height) {
     return pixels + pixels / 2;
 }
 
-class Frames : public WineHost {
+class Frames : public VideoInHost {
 protected:
-    HDRVR videoIn = nullptr;
-    void SetUp() override {
-        WineHost::SetUp();
-        videoIn = Open(VIDEO_IN);
-        ASSERT_TRUE(videoIn);
-    }
     static BITMAPINFOHEADER FormatFor(const OutputFormat& f, LONG width, LONG height) {
         BITMAPINFOHEADER format = {};
         format.biSize = sizeof format;

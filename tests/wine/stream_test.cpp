@@ -52,14 +52,8 @@ LRESULT CALLBACK WindowCallback(HWND window, UINT msg, WPARAM wParam, LPARAM lPa
     return DefWindowProcA(window, msg, wParam, lParam);
 }
 
-class Stream : public WineHost {
+class Stream : public VideoInHost {
 protected:
-    HDRVR videoIn = nullptr;
-    void SetUp() override {
-        WineHost::SetUp();
-        videoIn = Open(VIDEO_IN);
-        ASSERT_TRUE(videoIn);
-    }
     DWORD Message(UINT msg, LPARAM lParam1 = 0, LPARAM lParam2 = 0) {
         return static_cast<DWORD>(Send(videoIn, msg, lParam1, lParam2));
     }

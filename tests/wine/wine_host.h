@@ -90,6 +90,17 @@ protected:
     std::vector<HDRVR> open;
 };
 
+// A host with the VIDEO_IN channel open.
+class VideoInHost : public WineHost {
+protected:
+    HDRVR videoIn = nullptr;
+    void SetUp() override {
+        WineHost::SetUp();
+        videoIn = Open(VIDEO_IN);
+        ASSERT_TRUE(videoIn);
+    }
+};
+
 inline DWORD Bytes(DWORD d0, DWORD d1, DWORD d2, DWORD d3) {
     return d0 | d1 << 8 | d2 << 16 | d3 << 24;
 }
