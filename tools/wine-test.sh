@@ -26,12 +26,15 @@ export WINEPREFIX=$PWD/$build/wine-prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver
 # Without a window manager nobody would draw the windows' frames and
-# captions: Wine draws them itself when told not to leave them to one, with
-# its own fonts (the frames' buttons and the scroll arrows are Marlett),
-# which go into the prefix. That first call creates the prefix; its
-# session, which has no display, must end before the suite's begins.
+# captions, or tell Wine that a window it hid is gone (it would wait two
+# seconds for that at every dialog's end): Wine draws the frames itself
+# and manages its windows alone when told so, with its own fonts (the
+# frames' buttons and the scroll arrows are Marlett), which go into the
+# prefix. That first call creates the prefix; its session, which has no
+# display, must end before the suite's begins.
 if [ ! -d "$WINEPREFIX" ]; then
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   "$wineserver" -w
   cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 fi

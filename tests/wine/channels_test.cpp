@@ -71,6 +71,31 @@ TEST_F(Channels, UsageCountersAndInitialisedAcrossTwoLoads) {
     }
 }
 
+// A host that calls DriverProc itself (as LoadLibrary allows) and closes a
+// channel twice, or names one that never was, gets 0 and nothing breaks:
+// the driver finds no channel record behind such a handle in Windows's
+// own local memory.
+TEST_F(Channels, AClosedOrForeignChannelHandleIsRefused) {
+    auto driverProc = reinterpret_cast<DRIVERPROC>(GetProcAddress(LoadDriverModule(), "DriverProc"));
+    ASSERT_TRUE(driverProc);
+    auto send = [&](DWORD_PTR id, UINT msg, LPARAM lParam2 = 0) { return driverProc(id, nullptr, msg, 0, lParam2); };
+    ASSERT_EQ(send(0, DRV_LOAD), 1);
+    ASSERT_EQ(send(0, DRV_ENABLE), 1);
+    VIDEO_OPEN_PARMS parms = {};
+    parms.dwSize = sizeof parms;
+    parms.fccType = mmioFOURCC('v', 'c', 'a', 'p');
+    parms.dwFlags = VIDEO_IN;
+    DWORD_PTR channel = static_cast<DWORD_PTR>(send(0, DRV_OPEN, reinterpret_cast<LPARAM>(&parms)));
+    ASSERT_GT(channel, 1u);
+    EXPECT_EQ(send(channel, DRV_CLOSE), 1);
+    EXPECT_EQ(send(channel, DRV_CLOSE), 0) << "closed twice";
+    DWORD notAChannel[8] = {};
+    EXPECT_EQ(send(reinterpret_cast<DWORD_PTR>(notAChannel), DRV_CLOSE), 0) << "memory that is no record";
+    EXPECT_EQ(ReadDriverValue("VideoInUsage", 9), 0u);
+    EXPECT_EQ(send(0, DRV_DISABLE), 0);
+    EXPECT_EQ(send(0, DRV_FREE), 1);
+}
+
 // With tracing on, the start-up opens the trace window; lines come to it
 // as posted messages, and at the end the driver offers to save them. The
 // synchronous log shows the order in which the driver manager closes: the
