@@ -24,6 +24,9 @@ BOOL PauseFrameGrabbing(int pause);
 // The capture format: SetImageFormat answers non-zero when it can deliver it.
 BOOL SetImageFormat(const BITMAPINFOHEADER* format);
 BOOL GetImageFormat(BITMAPINFOHEADER* format);
+// A format as the device keeps it once it accepts it: "IYUV" is the layout
+// of "I420" and the byte count is the device's own.
+void NormaliseImageFormat(BITMAPINFOHEADER* format);
 // The nearest valid size; 1 when the format's own size is valid.
 int AmendImageSize(const BITMAPINFOHEADER* format, LONG* width, LONG* height);
 // The window inside the sensor image; 1 when it is smaller than full CIF.

@@ -149,6 +149,30 @@ int AmendImageSize(const BITMAPINFOHEADER* format, LONG* width, LONG* height) {
     return w == format->biWidth && h == format->biHeight;
 }
 
+// The format's own window: the camera picture centred on the smaller
+// sensor that holds it. 1 when it was staged.
+static int StageFormatWindow(Viewport* viewport, LONG cameraW, LONG cameraH) {
+    LONG sensorW = 352, sensorH = 288;
+    if (cameraW <= 176 && cameraH <= 144) {
+        SetVideoSize(viewport, 0);
+        sensorW = 176;
+        sensorH = 144;
+    } else {
+        SetVideoSize(viewport, 1);
+    }
+    LONG col = (sensorW - cameraW) / 2, row = (sensorH - cameraH) / 2;
+    return SetWindow(viewport, (WORD)col, (WORD)(col + cameraW), (WORD)row, (WORD)(row + cameraH));
+}
+
+// Whether a window lies on the sensor of that size as the camera takes it:
+// at least one unit wide and high once cut to its units of 8 columns and 4
+// rows, and inside the sensor.
+static BOOL WindowOnSensor(BYTE videoSize, const RECT* r) {
+    LONG width = videoSize ? 352 : 176, height = videoSize ? 288 : 144;
+    if (r->left < 0 || r->top < 0 || r->right > width || r->bottom > height) return FALSE;
+    return r->left / 8 < r->right / 8 && r->top / 4 < r->bottom / 4;
+}
+
 // An output the decoder can write and the camera has a YUV layout for.
 static BOOL OutputFormatSupported(const BITMAPINFOHEADER* format) {
     DWORD c = format->biCompression;
@@ -176,33 +200,31 @@ BOOL SetImageFormat(const BITMAPINFOHEADER* format) {
     }
     device->outputFormat = *format;
     Viewport* viewport = device->viewport;
-    if (!device->panTiltMode) {
-        LONG sensorW = 352, sensorH = 288;
-        if (cameraW <= 176 && cameraH <= 144) {
-            SetVideoSize(viewport, 0);
-            sensorW = 176;
-            sensorH = 144;
-        } else {
-            SetVideoSize(viewport, 1);
-        }
-        LONG col = (sensorW - cameraW) / 2, row = (sensorH - cameraH) / 2;
-        SetWindow(viewport, (WORD)col, (WORD)(col + cameraW), (WORD)row, (WORD)(row + cameraH));
-    }
+    // A new format stages the whole picture again, so a change the camera
+    // refused earlier does not keep every later one out.
+    if (viewport) viewport->failed = 0;
+    if (!device->panTiltMode) StageFormatWindow(viewport, cameraW, cameraH);
     device->frameRateTarget = (cameraW > 176 && cameraH > 144) ? 8 : 15;
     InitBitmapHeader(&device->cameraFormat);
     SetBitmapFormat(&device->cameraFormat, 16, FOURCC_PYUV);
     SetBitmapSize(&device->cameraFormat, cameraW, cameraH);
     if (!SetupDecoder(device->frameGrabber, &device->cameraFormat, &device->outputFormat)) return FALSE;
-    // The byte count of every frame is the driver's to say, whatever the
-    // request held there (0 is allowed for RGB, and any other number would
-    // be reported as the size of each frame).
-    BITMAPINFOHEADER* out = &device->outputFormat;
-    out->biSizeImage = (DWORD)ImageSizeFor(out->biCompression, out->biBitCount, out->biWidth, out->biHeight);
+    NormaliseImageFormat(&device->outputFormat);
     DWORD c = device->outputFormat.biCompression;
     if (c != 0 && c != FOURCC_I420 && c != FOURCC_YV12 && c != FOURCC_YUY2 && c != FOURCC_UYVY) return FALSE;
     SetYUVFormat(viewport, 1, 0);
     GF_MarkResync(device->frameGrabber);
     return TRUE;
+}
+
+void NormaliseImageFormat(BITMAPINFOHEADER* format) {
+    if (!format) return;
+    if (format->biCompression == FOURCC_IYUV) format->biCompression = FOURCC_I420;
+    // The byte count of every frame is the driver's to say, whatever the
+    // request held there (0 is allowed for RGB, and any other number would
+    // be reported as the size of each frame).
+    format->biSizeImage =
+        (DWORD)ImageSizeFor(format->biCompression, format->biBitCount, format->biWidth, format->biHeight);
 }
 
 BOOL GetImageFormat(BITMAPINFOHEADER* format) {
@@ -230,18 +252,23 @@ BOOL GetImageWindow(RECT* rectangle, DWORD* panTilt) {
 BOOL SetImageWindow(DWORD panTilt, const RECT* rectangle) {
     CameraDevice* device = SelectedDevice();
     if (!device || !rectangle) return FALSE;
-    RECT r = *rectangle;
-    if (panTilt && !device->panTiltMode) SetVideoSize(device->viewport, 1);
+    Viewport* viewport = device->viewport;
+    int done;
     if (!panTilt && device->panTiltMode) {
-        SetVideoSize(device->viewport, 0);
-        LONG width = r.right - r.left, height = r.bottom - r.top;
-        r.left = (176 - width) / 2;
-        r.top = (144 - height) / 2;
-        r.right = r.left + width;
-        r.bottom = r.top + height;
+        // Leaving pan and tilt gives the format back its own window. The
+        // pan window centred in a QCIF image would lie off that sensor for
+        // any picture larger than QCIF, and the camera would refuse it.
+        device->panTiltMode = 0;
+        done = StageFormatWindow(viewport, device->cameraFormat.biWidth, device->cameraFormat.biHeight);
+    } else {
+        // Refused before anything changes: a window the camera would
+        // refuse must never reach it.
+        if (!viewport || !WindowOnSensor(panTilt ? 1 : viewport->videoSize, rectangle)) return FALSE;
+        if (panTilt && !device->panTiltMode) SetVideoSize(viewport, 1);
+        device->panTiltMode = panTilt;
+        done = SetWindow(viewport, (WORD)rectangle->left, (WORD)rectangle->right, (WORD)rectangle->top,
+                         (WORD)rectangle->bottom);
     }
-    device->panTiltMode = panTilt;
-    int done = SetWindow(device->viewport, (WORD)r.left, (WORD)r.right, (WORD)r.top, (WORD)r.bottom);
     if (done) GF_MarkResync(device->frameGrabber);
     return done;
 }

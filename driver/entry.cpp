@@ -53,25 +53,65 @@ static BOOL HolderHasEnded(const ChannelUsage* kind) {
     return !running;
 }
 
-// Opens one capture channel kind whose opens are counted in the registry.
-static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const ChannelUsage* kind, WORD* usage) {
-    *usage = LOWORD(ReadRegDword(kind->countName, 0));
-    if (*usage >= 1 && HolderHasEnded(kind)) {
-        trace(TRACE_MESSAGE, kind->staleText);
-        *usage = 0;
+// The check of a usage count and its increment are one step for every
+// process that loads the driver: a system-wide mutex holds them together,
+// so that two hosts opening at once cannot both see the channel free. It
+// is held only for those few registry calls; a holder that does not let
+// go within this time is taken for one that has the channel.
+static const char kUsageMutexName[] = "TARN2 Channel Usage";
+#define USAGE_WAIT_MS 2000
+
+// Takes the channel kind if no live process has it: the count and this
+// process as its holder are written before anyone else can look.
+static BOOL TakeUsage(const ChannelUsage* kind, WORD* usage) {
+    HANDLE mutex = CreateMutexA(NULL, FALSE, kUsageMutexName);
+    // Without a mutex (none could be made) the check is made all the same;
+    // an abandoned one is owned all the same: its holder ended.
+    DWORD waited = mutex ? WaitForSingleObject(mutex, USAGE_WAIT_MS) : WAIT_OBJECT_0;
+    BOOL owned = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    BOOL taken = FALSE;
+    if (owned) {
+        *usage = LOWORD(ReadRegDword(kind->countName, 0));
+        if (*usage >= 1 && HolderHasEnded(kind)) {
+            trace(TRACE_MESSAGE, kind->staleText);
+            *usage = 0;
+        }
+        if (*usage == 0) {
+            *usage = 1;
+            WriteRegDword(kind->countName, *usage);
+            WriteRegDword(kind->holderName, GetCurrentProcessId());
+            taken = TRUE;
+        }
     }
-    if (*usage >= 1) {
+    if (mutex) {
+        if (owned) ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    return taken;
+}
+
+// Closes one usage count, writing it back also when it was already 0; the
+// last close leaves no holder.
+static void CloseUsage(const ChannelUsage* kind, WORD* usage) {
+    if (*usage != 0) (*usage)--;
+    WriteRegDword(kind->countName, *usage);
+    if (*usage == 0) WriteRegDword(kind->holderName, 0);
+}
+
+// Opens one capture channel kind whose opens are counted in the registry.
+// The channel is taken before the camera's start-up, which takes its time,
+// and given back if the start-up fails.
+static BOOL OpenCaptureChannel(const char* openString, VIDEO_OPEN_PARMS* parms, const ChannelUsage* kind, WORD* usage) {
+    if (!TakeUsage(kind, usage)) {
         parms->dwError = DV_ERR_TOOMANYCHANNELS;
         return FALSE;
     }
     if (!initialised && !DriverStartup(openString)) {
+        CloseUsage(kind, usage);
         parms->dwError = DV_ERR_NOTDETECTED;
         trace(TRACE_MESSAGE, kind->failedText);
         return FALSE;
     }
-    *usage = (WORD)(*usage + 1);
-    WriteRegDword(kind->countName, *usage);
-    WriteRegDword(kind->holderName, GetCurrentProcessId());
     return TRUE;
 }
 
@@ -125,14 +165,6 @@ LRESULT OpenChannel(const char* openString, VIDEO_OPEN_PARMS* parms) {
     openCount++;
     parms->dwError = DV_ERR_OK;
     return (LRESULT)memory;
-}
-
-// Closes one usage count, writing it back also when it was already 0; the
-// last close leaves no holder.
-static void CloseUsage(const ChannelUsage* kind, WORD* usage) {
-    if (*usage != 0) (*usage)--;
-    WriteRegDword(kind->countName, *usage);
-    if (*usage == 0) WriteRegDword(kind->holderName, 0);
 }
 
 BOOL CloseChannel(HLOCAL memory) {

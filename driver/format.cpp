@@ -26,7 +26,13 @@ static DWORD SetFormat(const VIDEOCONFIGPARMS* parms) {
     }
     trace(TRACE_MESSAGE, "DVM_FORMAT : VIDEO_CONFIGURE_SET");
     TraceFormat(&request);
-    if (memcmp(&request, &currentFormat, sizeof request) == 0) {
+    // Compared as the device would keep it (a host may leave the byte count
+    // 0 or call I420 "IYUV"), and with the device's format of now: the copy
+    // outlives the session that set it.
+    BITMAPINFOHEADER normal = request;
+    NormaliseImageFormat(&normal);
+    GetImageFormat(&currentFormat);
+    if (memcmp(&normal, &currentFormat, sizeof normal) == 0) {
         trace(TRACE_MESSAGE, "    Format already current");
         return DV_ERR_OK;
     }

@@ -24,10 +24,6 @@ static const LONG kReadMarker = 0x68320000;
 #define MSG_WINDOW 0x52
 #define MSG_PORT_WATCH 0x70
 
-// The sensor area a window must lie in.
-#define SENSOR_WIDTH 352
-#define SENSOR_HEIGHT 288
-
 BOOL IsPrivateMessage(const BITMAPINFOHEADER* request) {
     LONG marker = request->biXPelsPerMeter & kMarkerMask;
     return marker == kWriteMarker || marker == kReadMarker;
@@ -158,11 +154,7 @@ static BOOL WindowMessage(BOOL read, DWORD* data) {
     window.top = (LONG)(DataByte(*data, 0) >> 1) * 4;
     window.right = (LONG)DataByte(*data, 3) * 4;
     window.bottom = (LONG)(DataByte(*data, 1) >> 1) * 4;
-    // Only a real rectangle on the full sensor is a window the camera can
-    // cut out; an empty, turned-round or oversized one is refused here.
-    if (window.left >= window.right || window.top >= window.bottom || window.right > SENSOR_WIDTH ||
-        window.bottom > SENSOR_HEIGHT)
-        return FALSE;
+    // A window the camera could not cut out is refused whole there.
     return SetImageWindow(DataByte(*data, 1) & 1, &window);
 }
 

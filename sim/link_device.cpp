@@ -6,9 +6,11 @@
 // the caller polls. In virtual time every request costs the camera one
 // millisecond, as a request on a real port takes its time, so a caller that
 // polls without reading the clock still sees its frame arrive.
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <deque>
 #include <fstream>
@@ -590,13 +592,16 @@ bool Apply(const std::string& text, const std::string& name) {
     return true;
 }
 
+// Any error on the way fails the read: a folder opens but reads nothing,
+// and must not pass for an empty scenario (the default machine).
 bool ReadWholeFile(const char* path, std::string* text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::stringstream content;
-    content << in.rdbuf();
-    *text = content.str();
-    return true;
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char chunk[4096];
+    ssize_t n;
+    while ((n = read(fd, chunk, sizeof chunk)) > 0) text->append(chunk, static_cast<size_t>(n));
+    close(fd);
+    return n == 0;
 }
 
 bool LoadFile(const char* path) {

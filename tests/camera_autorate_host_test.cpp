@@ -11,10 +11,6 @@ namespace {
 
 class AutoRateHost : public DriverHost {
 protected:
-    void SetUp() override {
-        DriverHost::SetUp();
-        SimReset();
-    }
     void TearDown() override {
         DriverHost::TearDown();
         SimReset();

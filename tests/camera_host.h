@@ -13,10 +13,6 @@ class CameraHost : public DriverHost {
 protected:
     DWORD_PTR videoIn = 0;
 
-    void SetUp() override {
-        SimReset();
-        DriverHost::SetUp();
-    }
     void OpenCamera(const char* openString = "") {
         videoIn = Open(VIDEO_IN, openString);
         ASSERT_GT(videoIn, 1u);
@@ -30,12 +26,9 @@ protected:
         SimReadCamera(&camera);
         return camera;
     }
+    using DriverHost::Configure;
     DWORD Configure(DWORD flags, BITMAPINFOHEADER* header, DWORD size = sizeof(BITMAPINFOHEADER)) {
-        VIDEOCONFIGPARMS parms;
-        memset(&parms, 0, sizeof parms);
-        parms.lpData1 = header;
-        parms.dwSize1 = size;
-        return static_cast<DWORD>(Send(videoIn, DVM_FORMAT, flags, reinterpret_cast<LPARAM>(&parms)));
+        return Configure(videoIn, flags, header, size);
     }
     BITMAPINFOHEADER CurrentFormat() {
         BITMAPINFOHEADER header;
@@ -62,17 +55,8 @@ protected:
         *data = static_cast<DWORD>(answer.biYPelsPerMeter);
         return true;
     }
-    // One frame through DVM_FRAME; its DV_ERR_ result.
-    LRESULT Frame() {
-        BITMAPINFOHEADER format = CurrentFormat();
-        std::vector<BYTE> buffer(format.biSizeImage ? format.biSizeImage : 1);
-        VIDEOHDR header;
-        memset(&header, 0, sizeof header);
-        header.lpData = buffer.data();
-        header.dwBufferLength = static_cast<DWORD>(buffer.size());
-        header.dwFlags = VHDR_PREPARED;
-        return Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header);
-    }
+    using DriverHost::Frame;
+    LRESULT Frame() { return Frame(videoIn); }
     static DWORD Bytes(DWORD d0, DWORD d1, DWORD d2, DWORD d3) { return d0 | d1 << 8 | d2 << 16 | d3 << 24; }
 };
 

@@ -4,8 +4,11 @@
 
 #include <string.h>
 
+#include <vector>
+
 #include "driver/driver.h"
 #include "settings/registry.h"
+#include "sim/sim.h"
 #include "test_support.h"
 #include "trace/trace.h"
 
@@ -13,6 +16,8 @@ class DriverHost : public FreshHome {
 protected:
     void SetUp() override {
         FreshHome::SetUp();
+        // The default machine, whatever an earlier test of the process left.
+        SimReset();
         static bool attached = false;
         if (!attached) {
             DllMain(GetModuleHandleA(nullptr), DLL_PROCESS_ATTACH, nullptr);
@@ -53,13 +58,32 @@ protected:
                 if (c == channel) c = 0;
         return result;
     }
+    // DVM_FORMAT with a flag word and a format block; its DV_ERR_ result.
+    DWORD Configure(DWORD_PTR channel, DWORD flags, BITMAPINFOHEADER* header, DWORD size = sizeof(BITMAPINFOHEADER)) {
+        VIDEOCONFIGPARMS parms;
+        memset(&parms, 0, sizeof parms);
+        parms.lpData1 = header;
+        parms.dwSize1 = size;
+        return static_cast<DWORD>(Send(channel, DVM_FORMAT, flags, reinterpret_cast<LPARAM>(&parms)));
+    }
     // Reads the channel's current format, as a host does before it sizes
     // its buffers.
     void ReadFormat(DWORD_PTR channel, BITMAPINFOHEADER* format) {
-        VIDEOCONFIGPARMS parms = {nullptr, format, sizeof *format, nullptr, 0};
-        ASSERT_EQ(
-            Send(channel, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
-            DV_ERR_OK);
+        ASSERT_EQ(Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, format), DV_ERR_OK);
+    }
+    // One frame through DVM_FRAME into a buffer of the current format's
+    // size; its DV_ERR_ result.
+    LRESULT Frame(DWORD_PTR channel) {
+        BITMAPINFOHEADER format;
+        memset(&format, 0, sizeof format);
+        Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &format);
+        std::vector<BYTE> buffer(format.biSizeImage ? format.biSizeImage : 1);
+        VIDEOHDR header;
+        memset(&header, 0, sizeof header);
+        header.lpData = buffer.data();
+        header.dwBufferLength = static_cast<DWORD>(buffer.size());
+        header.dwFlags = VHDR_PREPARED;
+        return Send(channel, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header);
     }
     // Gives each header a zeroed buffer of the size, marked prepared.
     static void PrepareBuffers(VIDEOHDR* headers, std::vector<BYTE>* buffers, int count, DWORD size) {

@@ -152,6 +152,37 @@ TEST_F(Kernel, NamedMutexesAreSharedRecursiveAndPerThread) {
     EXPECT_EQ(WaitForSingleObject(a, 0), static_cast<DWORD>(WAIT_FAILED));
 }
 
+// A named mutex is the system's: another process waits for it, and takes
+// it as abandoned when its owner ended without letting go.
+TEST_F(Kernel, NamedMutexesHoldAcrossProcesses) {
+    const char* name = "Kernel test mutex";
+    int toParent[2], toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    char byte = 0;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        HANDLE mine = CreateMutexA(nullptr, FALSE, name);
+        bool owned = WaitForSingleObject(mine, INFINITE) == WAIT_OBJECT_0;
+        if (write(toParent[1], owned ? "o" : "x", 1) != 1 || read(toChild[0], &byte, 1) != 1) _exit(2);
+        _exit(0);  // still owning it
+    }
+    ASSERT_EQ(read(toParent[0], &byte, 1), 1);
+    ASSERT_EQ(byte, 'o');
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, name);
+    EXPECT_EQ(WaitForSingleObject(mutex, 20), static_cast<DWORD>(WAIT_TIMEOUT));
+    ASSERT_EQ(write(toChild[1], "e", 1), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WaitForSingleObject(mutex, 2000), static_cast<DWORD>(WAIT_ABANDONED));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_TRUE(ReleaseMutex(mutex));
+    EXPECT_TRUE(CloseHandle(mutex));
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
+}
+
 struct FakeDevice {
     int opens = 0, closes = 0;
     DWORD lastCode = 0;

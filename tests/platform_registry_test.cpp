@@ -94,14 +94,20 @@ TEST_F(Hive, HandWrittenHivesAreRead) {
 }
 
 TEST_F(Hive, ADamagedHiveIsReadAsEmptyAndKeptAside) {
-    WriteFileText(PosixHivePath(), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\MARBECK\\TARN2]\n\"A\"=dword:zz\n");
-    EXPECT_EQ(ReadRegDword("A", 5), 5u);
-    std::string problem = PosixLastProblem();
-    EXPECT_NE(problem.find("damaged at line 3"), std::string::npos) << problem;
-    EXPECT_NE(problem.find("dword"), std::string::npos) << problem;
-    EXPECT_TRUE(WriteRegDword("B", 1));
-    EXPECT_EQ(ReadRegDword("B", 0), 1u);
-    EXPECT_NE(ReadFileText(std::string(PosixHivePath()) + ".damaged").find("dword:zz"), std::string::npos);
+    std::string hive = PosixHivePath();
+    for (const char* bad : {"dword:zz", "hex:1,zz"}) {
+        WriteFileText(hive,
+                      std::string("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\MARBECK\\TARN2]\n\"A\"=") + bad + "\n");
+        EXPECT_EQ(ReadRegDword("A", 5), 5u);
+        std::string problem = PosixLastProblem();
+        EXPECT_NE(problem.find("damaged at line 3"), std::string::npos) << problem;
+        EXPECT_NE(problem.find(bad[0] == 'd' ? "dword" : "hex"), std::string::npos) << problem;
+        EXPECT_TRUE(WriteRegDword("B", 1));
+        EXPECT_EQ(ReadRegDword("B", 0), 1u);
+    }
+    // Each damaged hive is kept, none overwritten by the next.
+    EXPECT_NE(ReadFileText(hive + ".damaged.1").find("dword:zz"), std::string::npos);
+    EXPECT_NE(ReadFileText(hive + ".damaged.2").find("hex:1,zz"), std::string::npos);
     for (const char* junk : {"", "not a hive", "REGEDIT4\n\"x\"=dword:1\n", "REGEDIT4\n[HKEY_LOCAL_MACHINE\\A\n",
                              "REGEDIT4\n[K]\n\"x\"=\"open\n", "REGEDIT4\n[K]\n\"x\"=hex:1,2,\\\n"}) {
         WriteFileText(PosixHivePath(), junk);
@@ -135,6 +141,38 @@ TEST_F(Hive, TwoProcessesWritingKeepEachOthersValues) {
         snprintf(name, sizeof name, "Parent%d", i);
         EXPECT_EQ(ReadRegDword(name, 999), static_cast<DWORD>(i)) << name;
     }
+}
+
+// A hive that is a symbolic link (to a hive kept elsewhere) is written
+// through the link: the link stays and its target has the values.
+TEST_F(Hive, AHiveThatIsALinkIsWrittenThroughIt) {
+    std::string target = HomeFile("elsewhere.reg");
+    ASSERT_EQ(symlink(target.c_str(), PosixHivePath()), 0);
+    EXPECT_TRUE(WriteRegDword("A", 1));
+    EXPECT_TRUE(WriteRegDword("A", 2));
+    char link[4096] = "";
+    EXPECT_GT(readlink(PosixHivePath(), link, sizeof link - 1), 0) << "no longer a link";
+    EXPECT_EQ(std::string(link), target);
+    EXPECT_NE(ReadFileText(target).find("\"A\"=dword:00000002"), std::string::npos);
+    EXPECT_EQ(ReadRegDword("A", 0), 2u);
+}
+
+// The hive is read again whenever the file changed: by another process
+// (even one that writes a file of the same size at once) or by hand.
+TEST_F(Hive, AChangeByAnotherProcessOrByHandIsSeen) {
+    ASSERT_TRUE(WriteRegDword("A", 1));
+    ASSERT_EQ(ReadRegDword("A", 0), 1u);
+    for (DWORD value : {2u, 3u, 4u}) {
+        pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(WriteRegDword("A", value) ? 0 : 1);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(ReadRegDword("A", 0), value);
+    }
+    WriteFileText(PosixHivePath(), "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\MARBECK\\TARN2]\n\"A\"=dword:7\n");
+    EXPECT_EQ(ReadRegDword("A", 0), 7u);
 }
 
 class Settings : public Hive {};

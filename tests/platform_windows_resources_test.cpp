@@ -314,8 +314,7 @@ TEST_F(Resources, TheVersionRecordAnswersItsStringsTranslationAndFixedPart) {
 }
 
 TEST_F(Resources, TheDriversResourcesAreTheBytesTheBuildCompiled) {
-    const char* bin = getenv("TARN2_BIN");
-    std::string res = ReadFileText(std::string(bin ? bin : "build/bin") + "/../generated/tarn2.res");
+    std::string res = ReadFileText(BinFolder() + "/../generated/tarn2.res");
     ASSERT_FALSE(res.empty());
     HMODULE self = GetModuleHandleA(nullptr);
     for (int id = 101; id <= 121; ++id) {

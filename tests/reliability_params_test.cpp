@@ -85,3 +85,61 @@ TEST_F(BadParameters, TheByteCountOfAFrameIsTheDriversOwn) {
 }
 
 }  // namespace
+
+namespace {
+
+// Commands of the video group in the log: the format, window and grab
+// commands the camera got.
+int VideoCommands(BYTE number) {
+    int count = 0;
+    SimCommandRecord record;
+    for (int i = 0; SimGetCommand(i, &record); i++)
+        if (record.module == 0xC0 && record.command == number) count++;
+    return count;
+}
+
+// A host may leave the byte count 0 or call I420 "IYUV". The same format
+// sent again is current all the same: the device is not called, so nothing
+// is staged for the camera and no frame is dropped for a resync.
+TEST_F(BadParameters, TheSameFormatAgainIsCurrentHoweverTheHostFilledIt) {
+    OpenVideoIn();
+    const struct {
+        const char* name;
+        BITMAPINFOHEADER format;
+    } rows[] = {
+        {"RGB without a size", HostFormat(160, 120, 24, 0, 0)},
+        {"IYUV without a size", HostFormat(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)},
+        {"IYUV with its size", HostFormat(320, 240, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 320 * 240 * 3 / 2)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(SetFormat(row.format), DV_ERR_OK);
+        ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+        SimClearLog();
+        EXPECT_EQ(SetFormat(row.format), DV_ERR_OK);
+        EXPECT_EQ(Frame(videoIn), DV_ERR_OK);
+        EXPECT_EQ(VideoCommands(8) + VideoCommands(9), 0) << "format or window sent again";
+        EXPECT_EQ(VideoCommands(1), 1) << "a frame dropped";
+    }
+    CloseVideoIn();
+}
+
+// The driver's copy of the format outlives a session; the camera of the
+// next one starts in its stored size as 24-bit RGB, and the same request
+// as before, sent before any GET, must reach it.
+TEST_F(BadParameters, AFormatOfAnEarlierSessionIsNotTakenAsCurrent) {
+    const BITMAPINFOHEADER i420 = HostFormat(176, 144, 12, mmioFOURCC('I', '4', '2', '0'), 176 * 144 * 3 / 2);
+    OpenVideoIn();
+    ASSERT_EQ(SetFormat(i420), DV_ERR_OK);
+    CloseVideoIn();
+    videoIn = Open(VIDEO_IN);
+    ASSERT_GT(videoIn, 1u);
+    ASSERT_EQ(SetFormat(i420), DV_ERR_OK);
+    EXPECT_EQ(GetFormat().biCompression, i420.biCompression);
+    std::vector<BYTE> picture(i420.biSizeImage);
+    VIDEOHDR header;
+    EXPECT_EQ(FrameInto(picture, i420.biSizeImage, &header), DV_ERR_OK);
+    CloseVideoIn();
+}
+
+}  // namespace

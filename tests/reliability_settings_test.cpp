@@ -34,7 +34,7 @@ TEST_F(DiskFaults, ADamagedHiveReadsAsEmptyIsKeptAsideAndRewritten) {
     // The damaged text was kept for a person; the hive is whole again and
     // holds what the close saved (the counter read as 0, not as the 1 the
     // damaged file held).
-    EXPECT_NE(ReadFileText(HomeFile("registry.reg.damaged")).find("rubbish"), std::string::npos);
+    EXPECT_NE(ReadFileText(HomeFile("registry.reg.damaged.1")).find("rubbish"), std::string::npos);
     EXPECT_EQ(ReadFileText(HomeFile("registry.reg")).rfind("REGEDIT4\n", 0), 0u);
     EXPECT_EQ(ReadRegDword("VideoInUsage", 9), 0u);
     ExpectCameraWorks("after the rewrite");

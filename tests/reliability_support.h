@@ -58,7 +58,6 @@ public:
     bool requeue = false;
 
     void SetUp() override {
-        SimReset();
         DriverHost::SetUp();
         before = Holdings::Now();
     }

@@ -40,4 +40,14 @@ TEST_F(TarncapCheck, WithoutACameraTheOpenFailsAndSaysSo) {
     EXPECT_NE(output.find(" failed\n"), std::string::npos) << output;
 }
 
+// A scenario that cannot be read, a folder among them, installs no link
+// driver: the run fails and says why, rather than run the default camera.
+TEST_F(TarncapCheck, AScenarioThatCannotBeReadLeavesNoCamera) {
+    for (const std::string& path : {HomeFile("missing.sim"), home}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(RunCheck(path), 1) << output;
+        EXPECT_NE(output.find("scenario " + path + ": the file cannot be read"), std::string::npos) << output;
+    }
+}
+
 }  // namespace

@@ -1,10 +1,12 @@
 // tarncap ctrl's command line: every mistake is named, exits 2, and leaves
 // the driver unloaded (no registry hive appears in the Windows directory).
+// Two runs at once: each either has the channel and keeps its setting, or
+// is refused and says which process has it.
 #include <stdio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "test_support.h"
+#include "driver_support.h"
 
 namespace {
 
@@ -49,6 +51,52 @@ TEST_F(CtrlCommandLine, FlagsTakeWordsAsWellAsNumbers) {
               1);
     EXPECT_NE(said.find("cannot load the driver no-such-driver.drv"), std::string::npos) << said;
     EXPECT_EQ(Run("--set-ctrl backlight=maybe", &said), 2);
+}
+
+// Started together, two runs both reach the usage check while the other
+// brings the camera up. The check and the taking of the channel are one
+// step across processes, so no setting is lost when the runs end (each
+// final close saves every setting it has).
+TEST_F(CtrlCommandLine, TwoRunsAtOnceNeverLoseASetting) {
+    struct Run {
+        const char* name;
+        const char* control;
+        const char* value;
+    } runs[] = {{"a", "brightness", "Brightness"}, {"b", "contrast", "Contrast"}};
+    for (int round = 0; round < 4; round++) {
+        SCOPED_TRACE(round);
+        std::string script;
+        for (const Run& r : runs)
+            script += "'" + BinFolder() + "/tarncap' --home '" + home + "' ctrl --set-ctrl " + r.control + "=" +
+                      std::to_string(20 + round) + " >'" + HomeFile(r.name) + ".out' 2>&1 & " + r.name + "=$!; ";
+        for (const Run& r : runs)
+            script += std::string("wait $") + r.name + "; echo $? >'" + HomeFile(r.name) + ".rc'; ";
+        ASSERT_EQ(system(script.c_str()), 0);
+        int done = 0;
+        for (const Run& r : runs) {
+            int status = atoi(ReadFileText(HomeFile(r.name) + ".rc").c_str());
+            std::string said = ReadFileText(HomeFile(r.name) + ".out");
+            if (status == 0) {
+                done++;
+                EXPECT_EQ(ReadRegDword(r.value, 0), static_cast<DWORD>(20 + round)) << r.control << " lost";
+            } else {
+                EXPECT_EQ(status, 1) << said;
+                EXPECT_NE(said.find("DV_ERR_TOOMANYCHANNELS (6)"), std::string::npos) << said;
+            }
+        }
+        EXPECT_GE(done, 1);
+    }
+}
+
+class CtrlBesideAHost : public DriverHost {};
+
+TEST_F(CtrlBesideAHost, AChannelInUseNamesTheProcessThatHasIt) {
+    ASSERT_GT(Open(VIDEO_IN), 1u);
+    std::string said;
+    EXPECT_EQ(RunTarncap(home, "ctrl --get-ctrl brightness", &said), 1);
+    EXPECT_NE(said.find("DV_ERR_TOOMANYCHANNELS (6), the channel is in use by process " + std::to_string(getpid())),
+              std::string::npos)
+        << said;
 }
 
 }  // namespace

@@ -10,8 +10,7 @@ protected:
     // Runs tools/run.sh with the arguments in a scratch folder of this
     // test, on the build the tests came from; answers its exit status.
     int Run(const std::string& arguments, std::string* out, std::string* err, const std::string& environment = "") {
-        const char* bin = getenv("TARN2_BIN");
-        char* where = realpath(bin ? bin : "build/bin", nullptr);
+        char* where = realpath(BinFolder().c_str(), nullptr);
         std::string build = where ? std::string(where) + "/.." : "build";
         free(where);
         std::string command = "mkdir -p '" + home + "/work' && cd '" + home + "/work' && TARN2_HOME='" + home +

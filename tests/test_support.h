@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -34,14 +35,24 @@ inline void WriteFileText(const std::string& path, const std::string& text) {
     out << text;
 }
 
-// Runs tarncap (from $TARN2_BIN) on this Windows directory with the given
+// The folder of the built programs: $TARN2_BIN, else the test program's
+// own, so that the tests run from any working folder.
+inline std::string BinFolder() {
+    const char* bin = getenv("TARN2_BIN");
+    if (bin && *bin) return bin;
+    char self[4096];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "build/bin";
+    std::string path(self, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/'));
+}
+
+// Runs tarncap (from BinFolder) on this Windows directory with the given
 // prefix of environment settings, options and command; answers its exit
 // status, with everything it printed (both streams) in *output.
 inline int RunTarncap(const std::string& home, const std::string& commandLine, std::string* output,
                       const std::string& environment = "") {
-    const char* bin = getenv("TARN2_BIN");
-    std::string command =
-        environment + std::string(bin ? bin : "build/bin") + "/tarncap --home '" + home + "' " + commandLine + " 2>&1";
+    std::string command = environment + BinFolder() + "/tarncap --home '" + home + "' " + commandLine + " 2>&1";
     output->clear();
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return -1;

@@ -44,12 +44,21 @@ TEST_F(TraceOutput, LinesWithoutAWindowAreDroppedAndNotLogged) {
 
 TEST_F(TraceOutput, TraceFilesGoInTheWindowsDirectoryWithOneSeparator) {
     char path[MAX_PATH];
-    TraceFilePath("mbktrace.log", path);
+    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
     EXPECT_EQ(std::string(path), home + "\\mbktrace.log");
     std::string slashed = home + "\\";
     PosixSetWindowsDirectory(slashed.c_str());
-    TraceFilePath("mbktrace.log", path);
+    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
     EXPECT_EQ(std::string(path), home + "\\mbktrace.log");
+    // The longest directory that leaves room for the name and its end.
+    std::string longest = home + "/" + std::string(MAX_PATH - 1 - 13 - home.size() - 1, 'd');
+    PosixSetWindowsDirectory(longest.c_str());
+    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
+    EXPECT_EQ(std::string(path), longest + "\\mbktrace.log");
+    longest += "d";
+    PosixSetWindowsDirectory(longest.c_str());
+    EXPECT_FALSE(TraceFilePath("mbktrace.log", path));
+    EXPECT_STREQ(path, "");
 }
 
 TEST_F(TraceOutput, CompressionCodesReadAsText) {

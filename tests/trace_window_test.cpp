@@ -1,6 +1,9 @@
 // The Driver Message Trace window, through the trace call as the driver uses
 // it: level 1 creates it, lines arrive as posted messages, level 3 saves
 // and ends it.
+#include <unistd.h>
+
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -202,6 +205,42 @@ TEST_F(TraceWindow, AFileThatCannotBeCreatedIsReportedByName) {
     EXPECT_STREQ(PosixMessageBoxCaption(0), "mbkcap trace");
     EXPECT_EQ(PosixMessageBoxType(0) & MB_ICONMASK, (UINT)MB_ICONEXCLAMATION);
     EXPECT_EQ(Count(), 1);
+}
+
+// A Windows directory that leaves no room for the files' names: no trace
+// file anywhere (none cut short, none in the current directory), one line
+// that says so, and no question at the end.
+TEST_F(TraceWindow, AWindowsDirectoryTooLongForTheFilesGivesOneLineAndNoFile) {
+    char before[4096];
+    ASSERT_NE(getcwd(before, sizeof before), nullptr);
+    ASSERT_EQ(chdir(home.c_str()), 0);
+    for (size_t length : {259u, 260u, 300u}) {
+        SCOPED_TRACE(length);
+        PosixQueueMessageBoxAnswer(IDNO);
+        trace(TRACE_END, nullptr);
+        std::string directory = home;
+        while (directory.size() < length)
+            directory += "/" + std::string(std::min<size_t>(200, length - directory.size() - 1), 'd');
+        ASSERT_EQ(directory.size(), length);
+        PosixSetWindowsDirectory(directory.c_str());
+        DriverOptions = OPT_TRACE_ON | OPT_SYNC_LOG;
+        trace(TRACE_OPEN, nullptr);
+        ASSERT_NE(traceWindow, nullptr);
+        list = GetDlgItem(traceWindow, IDC_TRACE_LIST);
+        trace(TRACE_MESSAGE, "kept");
+        PosixRunMessages();
+        ASSERT_EQ(Count(), 2);
+        EXPECT_EQ(Line(0), "Trace files cannot be written: the Windows directory's path is too long");
+        PosixClearMessageBoxes();
+        PosixQueueMessageBoxAnswer(IDYES);
+        trace(TRACE_END, nullptr);
+        EXPECT_EQ(PosixMessageBoxCount(), 0);
+        for (const std::string& folder : {home, directory})
+            for (const char* name : {"mbksynct.log", "mbktrace.log"})
+                EXPECT_NE(access((folder + "/" + name).c_str(), F_OK), 0) << folder << "/" << name;
+        trace(TRACE_OPEN, nullptr);
+    }
+    EXPECT_EQ(chdir(before), 0);
 }
 
 }  // namespace

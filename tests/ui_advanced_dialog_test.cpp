@@ -281,3 +281,46 @@ TEST_F(AdvancedDialog, ADragCutShortByTheDialogsEndStillGivesTheCompressionBack)
     EXPECT_EQ(c.videoConf, 1);
     EXPECT_EQ(c.conferenceLevel, 40u);
 }
+
+// Above QCIF the pan window lies on the full sensor; switching the zoom off
+// again, or cancelling it, must give the capture its own window back and
+// keep the frames coming.
+TEST_F(AdvancedDialog, LeavingPanAndTiltAboveQcifKeepsTheFramesComing) {
+    OpenCamera();
+    DWORD_PTR videoIn = Open(VIDEO_IN);
+    ASSERT_GT(videoIn, 1u);
+    BITMAPINFOHEADER format = HostFormat(320, 240, 24, 0, 0);
+    ASSERT_EQ(Configure(videoIn, VIDEO_CONFIGURE_SET, &format), DV_ERR_OK);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    struct Case {
+        const char* name;
+        std::vector<int> clicks;
+    } cases[] = {
+        {"on, off and OK", {IDC_ZOOM, IDC_ZOOM, IDOK}},
+        {"on and Cancel", {IDC_ZOOM, IDCANCEL}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        InAdvanced({[&](HWND d) {
+            for (int id : c.clicks) PosixClick(d, id);
+        }});
+        EXPECT_EQ(Frame(videoIn), DV_ERR_OK);
+        SimCamera camera;
+        SimReadCamera(&camera);
+        EXPECT_EQ(camera.videoSize, 1);
+        EXPECT_EQ(std::vector<int>({camera.colStart8, camera.colEnd8, camera.rowStart4, camera.rowEnd4}),
+                  std::vector<int>({2, 42, 6, 66}));
+    }
+}
+
+// A window the camera refused holds only until the next format: the first
+// window of this camera is refused (and sent again by the frames after).
+TEST_F(AdvancedDialog, ANewFormatBringsThePictureBackAfterARefusedWindow) {
+    OpenCamera("fault error 0xC0 9 cmd 0x04 1\n");
+    DWORD_PTR videoIn = Open(VIDEO_IN);
+    ASSERT_GT(videoIn, 1u);
+    Frame(videoIn);
+    BITMAPINFOHEADER format = HostFormat(320, 240, 24, 0, 0);
+    ASSERT_EQ(Configure(videoIn, VIDEO_CONFIGURE_SET, &format), DV_ERR_OK);
+    EXPECT_EQ(Frame(videoIn), DV_ERR_OK);
+}

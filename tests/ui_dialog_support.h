@@ -19,7 +19,6 @@ protected:
     typedef std::function<void(HWND)> Step;
 
     void SetUp() override {
-        SimReset();
         DriverHost::SetUp();
         PosixClearMessageBoxes();
     }

@@ -11,12 +11,11 @@ cd "$(dirname "$0")/.."
 . tools/packages.sh
 install_missing build-windows cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 
+. tools/configure.sh
 # Only the two modules: the host program and the tests are Linux-only.
 build_pair() {
   local build=$1 toolchain=$2
-  if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  fi
+  configure . "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$build" -j2 --target mbktarn2u mbkdec32
   echo "build-windows: $build/bin/mbktarn2u.drv $build/bin/mbkdec32.dll"
 }

@@ -22,8 +22,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 
-[ -f "$build/CMakeCache.txt" ] ||
-  cmake -S tests/fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# A check of the project's own: warnings are errors here, run alone too.
+TARN2_WERROR=${TARN2_WERROR:-ON}
+. tools/configure.sh
+configure tests/fuzz "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j2
 
 # The seeds of the resource readers: the driver's resources and the

@@ -8,15 +8,17 @@ cd "$(dirname "$0")/.."
 asan=${TARN2_ASAN_BUILD:-build-asan}
 tsan=${TARN2_TSAN_BUILD:-build-tsan}
 
+# A check of the project's own: warnings are errors here, run alone too.
+TARN2_WERROR=${TARN2_WERROR:-ON}
+. tools/configure.sh
 # -O1 as the sanitizers' makers advise: quicker to build, stacks that read.
-configure() {
-  [ -f "$1/CMakeCache.txt" ] ||
-    cmake -S . -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
-      -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DTARN2_SANITIZE="$2" >/dev/null
+configure_sanitized() {
+  configure . "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" -DTARN2_SANITIZE="$2"
 }
 
 started=$SECONDS
-configure "$asan" address,undefined
+configure_sanitized "$asan" address,undefined
 cmake --build "$asan" -j2 --target tarn2_tests
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -28,7 +30,7 @@ ctest --test-dir "$asan" -j2 --output-on-failure --timeout 300
 echo "sanitize: address,undefined clean ($((SECONDS - started)) s)"
 
 started=$SECONDS
-configure "$tsan" thread
+configure_sanitized "$tsan" thread
 cmake --build "$tsan" -j2 --target tarn2_stream_tests
 TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
   "$tsan/bin/tarn2_stream_tests" --gtest_filter='Stream.*' --gtest_brief=1

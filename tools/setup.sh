@@ -20,8 +20,7 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 build=${TARN2_BUILD:-build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  # TARN2_SANITIZE=thread (or address,undefined) gives a sanitizer build.
-  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_SANITIZE="${TARN2_SANITIZE:-}" >/dev/null
-fi
+. tools/configure.sh
+# TARN2_SANITIZE=thread (or address,undefined) gives a sanitizer build.
+configure . "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_SANITIZE="${TARN2_SANITIZE:-}"
 cmake --build "$build" -j"$(nproc)"

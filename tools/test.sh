@@ -9,6 +9,8 @@
 # everything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The project's checks treat every warning as an error (tools/configure.sh).
+export TARN2_WERROR=ON
 tools/setup.sh
 build=${TARN2_BUILD:-build}
 summary=$(mktemp)

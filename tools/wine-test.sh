@@ -14,10 +14,9 @@ install_missing wine-test wine64 fonts-wine xvfb xauth googletest g++-mingw-w64-
 
 build=${TARN2_WIN64_BUILD:-build-win64}
 [ -f "$build/bin/mbktarn2u.drv" ] || tools/build-windows.sh >/dev/null
-if [ ! -f "$build/wine/CMakeCache.txt" ]; then
-  cmake -S tests/wine -B "$build/wine" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" \
-    -DTARN2_MINGW_THREADS=posix -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_WINE_OUTPUT="$PWD/$build/bin" >/dev/null
-fi
+. tools/configure.sh
+configure tests/wine "$build/wine" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" \
+  -DTARN2_MINGW_THREADS=posix -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_WINE_OUTPUT="$PWD/$build/bin"
 cmake --build "$build/wine" -j2 | grep -v '^\[' || true
 
 # The 64-bit loader itself (/usr/bin/wine picks the 32-bit one, which these

@@ -19,18 +19,25 @@ int TraceOn(void) {
     return (DriverOptions & OPT_TRACE_ON) != 0;
 }
 
-void TraceFilePath(const char* name, char* path) {
+BOOL TraceFilePath(const char* name, char* path) {
     UINT length = GetWindowsDirectoryA(path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) length = 0;
-    path[length] = '\0';
-    if (length > 0 && path[length - 1] != '\\') lstrcatA(path, "\\");
-    if ((UINT)lstrlenA(path) + (UINT)lstrlenA(name) < MAX_PATH) lstrcatA(path, name);
+    // A directory that does not fit (the answer is then the size it needs)
+    // or a path that would not: no file, rather than one cut short or one
+    // in the current directory.
+    BOOL separator = length > 0 && length < MAX_PATH && path[length - 1] != '\\';
+    if (length == 0 || length + (separator ? 1 : 0) + (UINT)lstrlenA(name) >= MAX_PATH) {
+        path[0] = '\0';
+        return FALSE;
+    }
+    if (separator) lstrcatA(path, "\\");
+    lstrcatA(path, name);
+    return TRUE;
 }
 
 // Writes text to a file in the Windows directory, from its start or at its end.
 static void WriteLogFile(const char* name, const char* text, BOOL append) {
     char path[MAX_PATH];
-    TraceFilePath(name, path);
+    if (!TraceFilePath(name, path)) return;
     HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, append ? OPEN_ALWAYS : CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return;
@@ -41,10 +48,17 @@ static void WriteLogFile(const char* name, const char* text, BOOL append) {
 }
 
 static void TraceOpen(void) {
-    if (!traceWindow || !IsWindow(traceWindow))
+    BOOL created = FALSE;
+    if (!traceWindow || !IsWindow(traceWindow)) {
         traceWindow =
             CreateDialogParamA(traceModule, MAKEINTRESOURCEA(IDD_TRACE_WINDOW), GetDesktopWindow(), TraceWindowProc, 0);
+        created = traceWindow != NULL;
+    }
     if (DriverOptions & OPT_SYNC_LOG) WriteLogFile(kSyncLogName, "MBKTARN2 NT4 Message Output\n", FALSE);
+    // Both files have names of the same length: one line says it for both.
+    char path[MAX_PATH];
+    if (created && !TraceFilePath(kSaveFileName, path))
+        trace(TRACE_MESSAGE, "Trace files cannot be written: the Windows directory's path is too long");
 }
 
 static void TraceMessage(const char* format, va_list args) {
@@ -74,11 +88,12 @@ static void TraceMessage(const char* format, va_list args) {
 static void TraceEnd(void) {
     if (!traceWindow) return;
     char path[MAX_PATH];
-    TraceFilePath(kSaveFileName, path);
-    char question[MAX_PATH + 40];
-    wsprintfA(question, "Save trace details to %s?", path);
-    if (MessageBoxA(NULL, question, "Trace ends", MB_YESNO | MB_ICONQUESTION) == IDYES)
-        SendMessageA(traceWindow, WM_TRACE_SAVE, 0, (LPARAM)path);
+    if (TraceFilePath(kSaveFileName, path)) {
+        char question[MAX_PATH + 40];
+        wsprintfA(question, "Save trace details to %s?", path);
+        if (MessageBoxA(NULL, question, "Trace ends", MB_YESNO | MB_ICONQUESTION) == IDYES)
+            SendMessageA(traceWindow, WM_TRACE_SAVE, 0, (LPARAM)path);
+    }
     DestroyWindow(traceWindow);
     traceWindow = NULL;
 }

@@ -38,8 +38,9 @@ int TraceOn(void);
 // "RGB" for 0, else the code's four characters; one shared buffer.
 const char* CompressionText(DWORD compression);
 
-// The full path of a trace file in the Windows directory (260 characters).
-void TraceFilePath(const char* name, char* path);
+// The full path of a trace file in the Windows directory, in a buffer of
+// MAX_PATH characters; FALSE (and an empty path) when it does not fit.
+BOOL TraceFilePath(const char* name, char* path);
 
 // The trace window's dialog procedure (resource 102).
 INT_PTR CALLBACK TraceWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -1,22 +1,25 @@
 // The registry as one hive file in REGEDIT4 text, the format regedit writes
-// and imports, so a person can read and edit it. Every call reads the file
-// afresh and every change rewrites it whole, under a file lock: two
-// processes that share the hive never lose each other's values.
+// and imports, so a person can read and edit it. Every call works under a
+// file lock on the file as it is (read again only when it changed), and
+// every change rewrites it whole: two processes that share the hive never
+// lose each other's values.
 #include <ctype.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "internal.h"
@@ -53,8 +56,9 @@ Value* FindValue(Key& key, const std::string& name) {
 
 // ---- reading the hive text ----
 
+// The lines are views of the file's text, which outlives the parse.
 struct Parser {
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines;
     size_t at = 0;
     std::string problem;
     size_t problemLine = 0;
@@ -66,22 +70,38 @@ struct Parser {
     }
 };
 
-bool ParseQuoted(const std::string& text, size_t* pos, std::string* out) {
+bool StartsWith(std::string_view text, const char* start) {
+    size_t length = strlen(start);
+    return text.size() >= length && strncasecmp(text.data(), start, length) == 0;
+}
+
+// Where the next '"' or '\\' is from pos on (the size if none): the only
+// characters a quoted text escapes. Plain runs between them are copied
+// whole, since a value may be megabytes long.
+size_t NextSpecial(std::string_view text, size_t pos) {
+    while (pos < text.size() && text[pos] != '"' && text[pos] != '\\') pos++;
+    return pos;
+}
+
+bool ParseQuoted(std::string_view text, size_t* pos, std::string* out) {
     if (*pos >= text.size() || text[*pos] != '"') return false;
-    for (size_t i = *pos + 1; i < text.size(); i++) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-            out->push_back(text[++i]);
-        } else if (text[i] == '"') {
-            *pos = i + 1;
+    for (size_t i = *pos + 1; i < text.size();) {
+        size_t special = NextSpecial(text, i);
+        if (special == text.size()) break;
+        out->append(text.substr(i, special - i));
+        if (text[special] == '"') {
+            *pos = special + 1;
             return true;
-        } else {
-            out->push_back(text[i]);
         }
+        if (special + 1 >= text.size()) break;  // a backslash that ends the line
+        out->push_back(text[special + 1]);
+        i = special + 2;
     }
     return false;
 }
 
-bool ParseHexBytes(Parser& p, std::string text, std::string* out) {
+bool ParseHexBytes(Parser& p, std::string_view first, std::string* out) {
+    std::string text(first);
     // Bytes may run on over lines that end in a backslash.
     while (!text.empty() && text.back() == '\\') {
         text.pop_back();
@@ -110,7 +130,7 @@ bool ParseHexBytes(Parser& p, std::string text, std::string* out) {
 }
 
 bool ParseValueLine(Parser& p, Key* key, Hive& hive) {
-    const std::string& line = p.lines[p.at];
+    std::string_view line = p.lines[p.at];
     if (!key) return p.Fail("a value stands before any [key] line");
     Value value;
     size_t pos = 0;
@@ -123,8 +143,8 @@ bool ParseValueLine(Parser& p, Key* key, Hive& hive) {
     if (pos >= line.size() || line[pos] != '=') return p.Fail("a value name is not followed by '='");
     pos++;
     while (pos < line.size() && isspace(static_cast<unsigned char>(line[pos]))) pos++;
-    std::string rest = line.substr(pos);
-    while (!rest.empty() && isspace(static_cast<unsigned char>(rest.back()))) rest.pop_back();
+    std::string_view rest = line.substr(pos);
+    while (!rest.empty() && isspace(static_cast<unsigned char>(rest.back()))) rest.remove_suffix(1);
     if (rest == "-") {
         key->values.erase(
             std::remove_if(key->values.begin(), key->values.end(),
@@ -135,25 +155,26 @@ bool ParseValueLine(Parser& p, Key* key, Hive& hive) {
     if (!rest.empty() && rest[0] == '"') {
         size_t q = 0;
         std::string text;
+        text.reserve(rest.size());  // and its end
         if (!ParseQuoted(rest, &q, &text) || q != rest.size()) return p.Fail("a string value is not closed by '\"'");
         value.type = REG_SZ;
-        value.data = text;
+        value.data = std::move(text);
         value.data.push_back('\0');
-    } else if (strncasecmp(rest.c_str(), "dword:", 6) == 0) {
-        std::string digits = rest.substr(6);
+    } else if (StartsWith(rest, "dword:")) {
+        std::string digits(rest.substr(6));
         if (digits.empty() || digits.size() > 8 ||
             digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             return p.Fail("a dword value is not 1 to 8 hex digits");
         uint32_t n = static_cast<uint32_t>(strtoul(digits.c_str(), nullptr, 16));
         value.type = REG_DWORD;
         for (int i = 0; i < 4; i++) value.data.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
-    } else if (strncasecmp(rest.c_str(), "hex:", 4) == 0) {
+    } else if (StartsWith(rest, "hex:")) {
         value.type = REG_BINARY;
         if (!ParseHexBytes(p, rest.substr(4), &value.data)) return false;
-    } else if (strncasecmp(rest.c_str(), "hex(", 4) == 0) {
+    } else if (StartsWith(rest, "hex(")) {
         size_t close = rest.find("):");
         if (close == std::string::npos || close == 4) return p.Fail("a hex(type) value is malformed");
-        std::string type = rest.substr(4, close - 4);
+        std::string type(rest.substr(4, close - 4));
         if (type.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos || type.size() > 8)
             return p.Fail("a hex(type) value has a bad type");
         value.type = static_cast<DWORD>(strtoul(type.c_str(), nullptr, 16));
@@ -162,9 +183,9 @@ bool ParseValueLine(Parser& p, Key* key, Hive& hive) {
         return p.Fail("a value is neither a string, dword: nor hex:");
     }
     if (Value* existing = FindValue(*key, value.name))
-        *existing = value;
+        *existing = std::move(value);
     else
-        key->values.push_back(value);
+        key->values.push_back(std::move(value));
     (void)hive;
     return true;
 }
@@ -173,11 +194,11 @@ bool ParseHive(Parser& p, Hive& hive) {
     bool headerSeen = false;
     Key* key = nullptr;
     for (p.at = 0; p.at < p.lines.size(); p.at++) {
-        std::string& line = p.lines[p.at];
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::string_view& line = p.lines[p.at];
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         size_t first = line.find_first_not_of(" \t");
         if (first == std::string::npos) continue;
-        line = line.substr(first);
+        line.remove_prefix(first);
         if (line[0] == ';') continue;
         if (!headerSeen) {
             if (line != "REGEDIT4") return p.Fail("the first line is not REGEDIT4");
@@ -187,7 +208,7 @@ bool ParseHive(Parser& p, Hive& hive) {
         if (line[0] == '[') {
             size_t close = line.rfind(']');
             if (close == std::string::npos || close < 2) return p.Fail("a key line is not closed by ']'");
-            std::string path = line.substr(1, close - 1);
+            std::string path(line.substr(1, close - 1));
             if (path[0] == '-') {
                 std::string gone = Upper(path.substr(1));
                 for (auto it = hive.begin(); it != hive.end();)
@@ -211,75 +232,147 @@ bool ParseHive(Parser& p, Hive& hive) {
 
 // ---- writing the hive text ----
 
-std::string Quote(const std::string& text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
+void AppendQuoted(std::string& out, std::string_view text) {
+    out.push_back('"');
+    for (size_t i = 0; i < text.size();) {
+        size_t special = NextSpecial(text, i);
+        out.append(text, i, special - i);
+        if (special < text.size()) {
+            out.push_back('\\');
+            out.push_back(text[special]);
+        }
+        i = special + 1;
     }
-    return out + "\"";
+    out.push_back('"');
 }
 
-std::string HexBytes(const std::string& data) {
-    std::string out;
-    char byte[4];
+void AppendHexBytes(std::string& out, const std::string& data) {
+    static const char kDigits[] = "0123456789abcdef";
     for (size_t i = 0; i < data.size(); i++) {
-        snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(data[i]));
-        if (i) out += ",";
-        out += byte;
+        if (i) out.push_back(',');
+        unsigned char byte = static_cast<unsigned char>(data[i]);
+        out.push_back(kDigits[byte >> 4]);
+        out.push_back(kDigits[byte & 15]);
     }
-    return out;
 }
 
-std::string ValueText(const Value& v) {
-    std::string name = v.name.empty() ? "@" : Quote(v.name);
+void AppendValueText(std::string& out, const Value& v) {
+    if (v.name.empty())
+        out.push_back('@');
+    else
+        AppendQuoted(out, v.name);
+    out.push_back('=');
+    char text[24];
     if (v.type == REG_DWORD && v.data.size() == 4) {
         uint32_t n = 0;
         for (int i = 3; i >= 0; i--) n = (n << 8) | static_cast<unsigned char>(v.data[i]);
-        char text[16];
         snprintf(text, sizeof text, "dword:%08x", n);
-        return name + "=" + text;
+        out += text;
+    } else if (v.type == REG_SZ && !v.data.empty() && v.data.back() == '\0' && v.data.find('\0') == v.data.size() - 1 &&
+               v.data.find('\n') == std::string::npos) {
+        AppendQuoted(out, std::string_view(v.data.data(), v.data.size() - 1));
+    } else {
+        if (v.type == REG_BINARY)
+            snprintf(text, sizeof text, "hex:");
+        else
+            snprintf(text, sizeof text, "hex(%x):", static_cast<unsigned>(v.type));
+        out += text;
+        AppendHexBytes(out, v.data);
     }
-    if (v.type == REG_SZ && !v.data.empty() && v.data.back() == '\0' && v.data.find('\0') == v.data.size() - 1 &&
-        v.data.find('\n') == std::string::npos)
-        return name + "=" + Quote(v.data.substr(0, v.data.size() - 1));
-    if (v.type == REG_BINARY) return name + "=hex:" + HexBytes(v.data);
-    char type[16];
-    snprintf(type, sizeof type, "hex(%x):", static_cast<unsigned>(v.type));
-    return name + "=" + type + HexBytes(v.data);
+    out.push_back('\n');
 }
 
-// ---- the file, its lock, and the handles ----
+// ---- the file, its lock, and this process's copy ----
 
+// The lock file beside the hive serialises the processes that share it. It
+// also counts the writes, so that a change the hive file's own state might
+// not show (a new file renamed into place on a reused inode, within one
+// tick of the file clock, at the same size) still makes the others read it.
 struct HiveFile {
+    std::string path;
     int lockFd = -1;
-    explicit HiveFile(bool exclusive) {
-        std::string lockPath = std::string(PosixHivePath()) + ".lock";
-        lockFd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    explicit HiveFile(bool exclusive) : path(PosixHivePath()) {
+        lockFd = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (lockFd >= 0) flock(lockFd, exclusive ? LOCK_EX : LOCK_SH);
     }
     ~HiveFile() {
         if (lockFd >= 0) ::close(lockFd);  // releases the lock
     }
+    uint64_t Writes() const {
+        uint64_t count = 0;
+        if (lockFd < 0 || pread(lockFd, &count, sizeof count, 0) != static_cast<ssize_t>(sizeof count)) return 0;
+        return count;
+    }
+    // A count that cannot be written leaves the others the file's own state.
+    void CountWrite() {
+        uint64_t count = Writes() + 1;
+        ssize_t written = lockFd >= 0 ? pwrite(lockFd, &count, sizeof count, 0) : 0;
+        (void)written;
+    }
 };
+
+// What tells whether the hive file changed since it was read: a write
+// renames a new file into place, an editor changes the size or the times.
+struct FileState {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long modified = 0, changed = 0;  // nanoseconds
+};
+
+FileState StateOf(const std::string& path) {
+    FileState state;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return state;
+    state.exists = true;
+    state.device = info.st_dev;
+    state.inode = info.st_ino;
+    state.size = info.st_size;
+    state.modified = info.st_mtim.tv_sec * 1000000000LL + info.st_mtim.tv_nsec;
+    state.changed = info.st_ctim.tv_sec * 1000000000LL + info.st_ctim.tv_nsec;
+    return state;
+}
+
+bool SameState(const FileState& a, const FileState& b) {
+    return a.exists == b.exists && a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modified == b.modified && a.changed == b.changed;
+}
 
 std::mutex hivePathLock;
 std::string hivePathText;
 // A damaged hive is reported once per state of the file, not on every read.
 std::string reportedDamage;
 
-bool LoadHive(Hive& hive, bool* damaged) {
+bool ReadWholeFile(const std::string& path, std::string* text) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && info.st_size > 0) text->reserve(static_cast<size_t>(info.st_size));
+    char chunk[65536];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR))
+        if (n > 0) text->append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    return true;
+}
+
+bool LoadHive(const std::string& path, Hive& hive, bool* damaged) {
     *damaged = false;
-    std::ifstream in(PosixHivePath(), std::ios::binary);
-    if (!in) return true;  // no hive yet: empty
+    std::string content;
+    if (!ReadWholeFile(path, &content)) return true;  // no hive yet: empty
     Parser p;
-    std::string line;
-    while (std::getline(in, line)) p.lines.push_back(line);
+    for (size_t start = 0; start < content.size();) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        p.lines.push_back(std::string_view(content).substr(start, end - start));
+        start = end + 1;
+    }
     if (ParseHive(p, hive)) return true;
     hive.clear();
     *damaged = true;
     char text[512];
-    snprintf(text, sizeof text, "registry hive %s is damaged at line %zu: %s; it is read as empty", PosixHivePath(),
+    snprintf(text, sizeof text, "registry hive %s is damaged at line %zu: %s; it is read as empty", path.c_str(),
              p.problemLine, p.problem.c_str());
     std::lock_guard<std::mutex> hold(hivePathLock);
     if (reportedDamage != text) {
@@ -289,30 +382,141 @@ bool LoadHive(Hive& hive, bool* damaged) {
     return true;
 }
 
-bool SaveHive(const Hive& hive, bool wasDamaged) {
-    std::string path = PosixHivePath();
-    if (wasDamaged) {
-        // Keep what a person may still want from the damaged file.
-        std::string keep = path + ".damaged";
-        if (rename(path.c_str(), keep.c_str()) == 0) {
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a write replaces: the hive, or the file its symbolic link names,
+// so that the link stays and its target gets the values.
+std::string HiveTarget(const std::string& path) {
+    std::string target = path;
+    for (int hops = 0; hops < 40; hops++) {
+        char link[4096];
+        ssize_t n = readlink(target.c_str(), link, sizeof link - 1);
+        if (n <= 0) break;
+        std::string next(link, static_cast<size_t>(n));
+        target = next[0] == '/' ? next : FolderOf(target) + "/" + next;
+    }
+    return target;
+}
+
+// Every damaged hive is kept, numbered, for a person to look into.
+void KeepDamaged(const std::string& target) {
+    for (int n = 1; n < 100000; n++) {
+        std::string keep = target + ".damaged." + std::to_string(n);
+        struct stat info;
+        if (lstat(keep.c_str(), &info) == 0) continue;
+        if (rename(target.c_str(), keep.c_str()) == 0) {
             std::string text = "the damaged registry hive was kept as " + keep;
             PosixReportProblem(text.c_str());
         }
+        return;
     }
-    std::string temp = path + ".new";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out << "REGEDIT4\n";
-        for (const auto& entry : hive) {
-            out << "\n[" << entry.second.path << "]\n";
-            for (const Value& v : entry.second.values) out << ValueText(v) << "\n";
-        }
-        out.flush();
-        if (!out.good()) return false;
-    }
-    return rename(temp.c_str(), path.c_str()) == 0;
 }
+
+std::string HiveText(const Hive& hive) {
+    size_t size = 16;
+    for (const auto& entry : hive) {
+        size += entry.second.path.size() + 4;
+        for (const Value& v : entry.second.values) size += v.name.size() + 2 * v.data.size() + 24;
+    }
+    std::string text;
+    text.reserve(size);
+    text += "REGEDIT4\n";
+    for (const auto& entry : hive) {
+        text += "\n[";
+        text += entry.second.path;
+        text += "]\n";
+        for (const Value& v : entry.second.values) AppendValueText(text, v);
+    }
+    return text;
+}
+
+// The text on the disk before the call returns, so that a power cut leaves
+// the old hive or the new one, never an empty or partial file.
+bool WriteDurably(const std::string& path, const std::string& text, mode_t mode) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    bool ok = fchmod(fd, mode) == 0;
+    for (size_t done = 0; ok && done < text.size();) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<size_t>(n);
+    }
+    ok = ok && fdatasync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+void SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
+}
+
+bool SaveHive(const std::string& path, const Hive& hive, bool wasDamaged) {
+    std::string target = HiveTarget(path);
+    if (wasDamaged) KeepDamaged(target);
+    struct stat info;
+    mode_t mode = stat(target.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644;
+    std::string temp = target + ".new";
+    if (!WriteDurably(temp, HiveText(hive), mode) || rename(temp.c_str(), target.c_str()) != 0) {
+        unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(FolderOf(target));
+    return true;
+}
+
+// The hive as this process last read or wrote it, and the file's state
+// then. Every call used to read and parse the whole file; now it is read
+// again only when the file changed.
+struct HiveCopy {
+    bool valid = false;
+    std::string path;
+    FileState state;
+    uint64_t writes = 0;
+    bool damaged = false;
+    Hive hive;
+};
+std::mutex copyLock;
+HiveCopy hiveCopy;
+
+// One registry call's hold on the hive: the file lock, then this process's
+// copy, brought up to date with the file.
+struct HiveAccess {
+    HiveFile file;
+    std::lock_guard<std::mutex> hold;
+    explicit HiveAccess(bool exclusive) : file(exclusive), hold(copyLock) {
+        FileState now = StateOf(file.path);
+        uint64_t writes = file.Writes();
+        if (hiveCopy.valid && hiveCopy.path == file.path && SameState(hiveCopy.state, now) && hiveCopy.writes == writes)
+            return;
+        hiveCopy.hive.clear();
+        LoadHive(file.path, hiveCopy.hive, &hiveCopy.damaged);
+        hiveCopy.valid = true;
+        hiveCopy.path = file.path;
+        hiveCopy.state = now;
+        hiveCopy.writes = writes;
+    }
+    Hive& hive() { return hiveCopy.hive; }
+    // Writes the copy as it now stands; a failed write leaves the copy to
+    // be read again from the file.
+    bool Save() {
+        if (!SaveHive(file.path, hiveCopy.hive, hiveCopy.damaged)) {
+            hiveCopy.valid = false;
+            return false;
+        }
+        file.CountWrite();
+        hiveCopy.damaged = false;
+        hiveCopy.state = StateOf(file.path);
+        hiveCopy.writes = file.Writes();
+        return true;
+    }
+};
 
 struct KeyHandle {
     uint32_t magic;
@@ -387,11 +591,8 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM desired
     std::string path;
     REGSAM parentAccess;
     if (!ResolvePath(key, subKey, &path, &parentAccess)) return ERROR_INVALID_HANDLE;
-    HiveFile lock(false);
-    Hive hive;
-    bool damaged;
-    LoadHive(hive, &damaged);
-    if (!KeyExists(hive, path)) return ERROR_FILE_NOT_FOUND;
+    HiveAccess access(false);
+    if (!KeyExists(access.hive(), path)) return ERROR_FILE_NOT_FOUND;
     *result = NewHandle(path, desired);
     return ERROR_SUCCESS;
 }
@@ -408,10 +609,8 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR class
         if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
         return ERROR_SUCCESS;
     }
-    HiveFile lock(true);
-    Hive hive;
-    bool damaged;
-    LoadHive(hive, &damaged);
+    HiveAccess access(true);
+    Hive& hive = access.hive();
     bool existed = KeyExists(hive, path);
     if (!existed) {
         // Parents come into being with the key, as regedit shows them.
@@ -422,7 +621,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR class
             Key& k = hive[Upper(partial)];
             if (k.path.empty()) k.path = partial;
         }
-        if (!SaveHive(hive, damaged)) return ERROR_CANTWRITE;
+        if (!access.Save()) return ERROR_CANTWRITE;
     }
     if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     *result = NewHandle(path, desired);
@@ -434,10 +633,8 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
     if (data && !dataSize) return ERROR_INVALID_PARAMETER;
     std::string path;
     if (LONG refused = ValueKeyPath(key, KEY_QUERY_VALUE, &path)) return refused;
-    HiveFile lock(false);
-    Hive hive;
-    bool damaged;
-    LoadHive(hive, &damaged);
+    HiveAccess access(false);
+    Hive& hive = access.hive();
     auto it = hive.find(Upper(path));
     if (it == hive.end()) return path.find('\\') == std::string::npos ? ERROR_FILE_NOT_FOUND : kKeyDeleted;
     Value* value = FindValue(it->second, valueName ? valueName : "");
@@ -463,29 +660,27 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD typ
     std::string path;
     if (LONG refused = ValueKeyPath(key, KEY_SET_VALUE, &path)) return refused;
     if (path.find('\\') == std::string::npos) return ERROR_ACCESS_DENIED;  // no values on a root
-    HiveFile lock(true);
-    Hive hive;
-    bool damaged;
-    LoadHive(hive, &damaged);
+    HiveAccess access(true);
+    Hive& hive = access.hive();
     auto it = hive.find(Upper(path));
     if (it == hive.end()) return kKeyDeleted;
     Value value{valueName ? valueName : "", type, std::string(reinterpret_cast<const char*>(data), dataSize)};
     if (Value* existing = FindValue(it->second, value.name)) {
+        // The same value again leaves the file as it is.
+        if (existing->type == value.type && existing->data == value.data) return ERROR_SUCCESS;
         value.name = existing->name;
         *existing = value;
     } else {
         it->second.values.push_back(value);
     }
-    return SaveHive(hive, damaged) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return access.Save() ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
     std::string path;
     if (LONG refused = ValueKeyPath(key, KEY_SET_VALUE, &path)) return refused;
-    HiveFile lock(true);
-    Hive hive;
-    bool damaged;
-    LoadHive(hive, &damaged);
+    HiveAccess access(true);
+    Hive& hive = access.hive();
     auto it = hive.find(Upper(path));
     if (it == hive.end()) return ERROR_FILE_NOT_FOUND;
     auto& values = it->second.values;
@@ -494,7 +689,7 @@ LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
                                [&](const Value& v) { return strcasecmp(v.name.c_str(), name.c_str()) == 0; });
     if (gone == values.end()) return ERROR_FILE_NOT_FOUND;
     values.erase(gone, values.end());
-    return SaveHive(hive, damaged) ? ERROR_SUCCESS : ERROR_CANTWRITE;
+    return access.Save() ? ERROR_SUCCESS : ERROR_CANTWRITE;
 }
 
 LONG WINAPI RegCloseKey(HKEY key) {

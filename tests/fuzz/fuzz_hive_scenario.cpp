@@ -6,6 +6,7 @@
 // A damaged hive must read as empty, be kept aside when it is next written,
 // and never hand the driver more bytes than its buffer holds; a bad
 // scenario must be refused whole with the line and what is wrong.
+#include <dirent.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -21,7 +22,17 @@
 
 namespace {
 
-std::string home;
+std::string homes[2];
+unsigned turn = 0;
+
+// The damaged hives the registry keeps aside, one per damaged input.
+void RemoveKeptHives(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (struct dirent* entry = readdir(dir))
+        if (strncmp(entry->d_name, "registry.reg.damaged", 20) == 0) unlink((folder + "/" + entry->d_name).c_str());
+    closedir(dir);
+}
 
 void WriteHive(const uint8_t* data, size_t size) {
     FILE* file = fopen(PosixHivePath(), "wb");
@@ -59,16 +70,23 @@ void ReadAsTheDriverDoes(void) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char pattern[] = "/tmp/tarn2-fuzz-hive-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) abort();
-    home = dir;
-    PosixSetWindowsDirectory(home.c_str());
+    for (std::string& home : homes) {
+        char pattern[] = "/tmp/tarn2-fuzz-hive-XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        if (!dir) abort();
+        home = dir;
+    }
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
+    // The two folders in turn: the registry reads a hive again only when
+    // the file changed, and one rewritten in place at the same size within
+    // a tick of the file clock would not show it.
+    const std::string& home = homes[turn++ & 1];
+    PosixSetWindowsDirectory(home.c_str());
+    RemoveKeptHives(home);
     WriteHive(data, size);
     ReadAsTheDriverDoes();
     // A write over whatever was there (a damaged hive is kept aside and

@@ -17,12 +17,14 @@ static void PutDword(std::vector<BYTE>& out, DWORD value) {
     PutWord(out, (WORD)(value >> 16));
 }
 
-static void PutCode(std::vector<BYTE>& out, const char* code) {
-    out.insert(out.end(), code, code + 4);
-}
-
 static DWORD Code(const char* code) {
     return mmioFOURCC(code[0], code[1], code[2], code[3]);
+}
+
+// A four-character code is its four bytes in order: the little-endian
+// value mmioFOURCC makes of them.
+static void PutCode(std::vector<BYTE>& out, const char* code) {
+    PutDword(out, Code(code));
 }
 
 static DWORD Padded(DWORD bytes) {

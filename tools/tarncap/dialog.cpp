@@ -15,8 +15,6 @@
 #include "platform/posix/posix_control.h"
 #include "platform/posix/posix_windows.h"
 
-static const char kRegistryKey[] = "SOFTWARE\\MARBECK\\TARN2";
-
 // The Camera Settings dialog's button that opens Advanced Camera Settings.
 static const char kOpenAdvanced[] = "click 1015";
 
@@ -167,8 +165,8 @@ struct LanguageOverride {
 
 static HKEY OpenDriverKey(void) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDriverRegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
         return nullptr;
     return key;
 }
@@ -210,7 +208,7 @@ static void PrintStoredSettings(void) {
                                          "VideoConfVal", "VideoCapVal", "FrameRate", "AutoFrameRate", "MainsFreq",
                                          "Banding",      "Backlit",     "ImageCols", "ImageRows"};
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriverRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
         printf("stored settings: none\n");
         return;
     }
@@ -246,8 +244,7 @@ static int ShowChannelDialog(Host& host, const Options& options, DialogKind kind
     DWORD type = ChannelFor(kind);
     DWORD_PTR channel = OpenChannel(host, type, options.openString.c_str(), &error);
     if (!channel) {
-        fprintf(stderr, "tarncap: %s could not be opened: %s (%lu)\n", ChannelName(type), DvErrorName(error),
-                (unsigned long)error);
+        fprintf(stderr, "tarncap: %s could not be opened: %s\n", ChannelName(type), OpenRefusal(type, error).c_str());
         return 1;
     }
     LRESULT result = Send(host, channel, DVM_DIALOG, 0, 0);

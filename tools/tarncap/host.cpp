@@ -97,6 +97,29 @@ DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* err
     return static_cast<DWORD_PTR>(handle);
 }
 
+const char kDriverRegistryKey[] = "SOFTWARE\\MARBECK\\TARN2";
+
+// The driver records beside each usage count the process that holds the
+// channel.
+static DWORD ChannelHolder(DWORD type) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDriverRegistryKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0;
+    const char* name = type == VIDEO_IN ? "VideoInUsageProcess" : "CaptureUsageProcess";
+    DWORD holder = 0, kind = 0, size = sizeof holder;
+    if (RegQueryValueExA(key, name, nullptr, &kind, reinterpret_cast<BYTE*>(&holder), &size) != ERROR_SUCCESS ||
+        kind != REG_DWORD)
+        holder = 0;
+    RegCloseKey(key);
+    return holder;
+}
+
+std::string OpenRefusal(DWORD type, DWORD error) {
+    std::string text = std::string(DvErrorName(error)) + " (" + std::to_string(error) + ")";
+    DWORD holder = error == DV_ERR_TOOMANYCHANNELS ? ChannelHolder(type) : 0;
+    if (holder) text += ", the channel is in use by process " + std::to_string(holder);
+    return text;
+}
+
 const char* DvErrorName(DWORD code) {
     static const char* const names[] = {
         "DV_ERR_OK",          "DV_ERR_NONSPECIFIC",   "DV_ERR_BADFORMAT",       "DV_ERR_STILLPLAYING",

@@ -29,6 +29,13 @@ void PumpMessages(void);
 void ShowBringUpOutput(bool shown);
 DWORD_PTR OpenChannel(Host& host, DWORD type, const char* openString, DWORD* error);
 
+// The driver's registry key under HKEY_LOCAL_MACHINE.
+extern const char kDriverRegistryKey[];
+
+// Why the driver refused to open a channel of the given type, for a
+// person: the reason, and for a channel in use, the process holding it.
+std::string OpenRefusal(DWORD type, DWORD error);
+
 const char* DvErrorName(DWORD code);
 const char* ChannelName(DWORD type);
 

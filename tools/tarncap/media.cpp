@@ -55,8 +55,7 @@ bool OpenSession(const Options& options, Session* session) {
     DWORD error = 0;
     session->videoIn = OpenChannel(session->host, VIDEO_IN, options.openString.c_str(), &error);
     if (!session->videoIn) {
-        fprintf(stderr, "tarncap: the camera could not be opened: %s (%lu)\n", DvErrorName(error),
-                (unsigned long)error);
+        fprintf(stderr, "tarncap: the camera could not be opened: %s\n", OpenRefusal(VIDEO_IN, error).c_str());
         CloseSession(session);
         return false;
     }

@@ -23,8 +23,7 @@ int RunProbe(const Options& options) {
             printf("DRV_OPEN    %-17s -> channel 0x%08lx\n", ChannelName(types[i]),
                    static_cast<unsigned long>(handles[i]));
         else {
-            printf("DRV_OPEN    %-17s -> refused, %s (%lu)\n", ChannelName(types[i]), DvErrorName(error),
-                   static_cast<unsigned long>(error));
+            printf("DRV_OPEN    %-17s -> refused, %s\n", ChannelName(types[i]), OpenRefusal(types[i], error).c_str());
             failures++;
         }
     }
