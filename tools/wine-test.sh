@@ -17,7 +17,12 @@ build=${TARN2_WIN64_BUILD:-build-win64}
 . tools/configure.sh
 configure tests/wine "$build/wine" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" \
   -DTARN2_MINGW_THREADS=posix -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_WINE_OUTPUT="$PWD/$build/bin"
-cmake --build "$build/wine" -j2 | grep -v '^\[' || true
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+if ! cmake --build "$build/wine" -j2 >"$output" 2>&1; then
+  cat "$output"
+  exit 1
+fi
 
 # The 64-bit loader itself (/usr/bin/wine picks the 32-bit one, which these
 # machines cannot run); no prompts for Mono or Gecko.
@@ -37,8 +42,6 @@ if [ ! -d "$WINEPREFIX" ]; then
   "$wineserver" -w
   cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 fi
-output=$(mktemp)
-trap 'rm -f "$output"' EXIT
 status=0
 (cd "$build/bin" && timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" "$wine" tarn2_wine_tests.exe "$@") \
   >"$output" 2>&1 || status=$?
