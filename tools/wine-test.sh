@@ -15,8 +15,10 @@ install_missing wine-test wine64 fonts-wine xvfb xauth googletest g++-mingw-w64-
 build=${TARN2_WIN64_BUILD:-build-win64}
 [ -f "$build/bin/mbktarn2u.drv" ] || tools/build-windows.sh >/dev/null
 . tools/configure.sh
+# Optimised a little and without debugging records: it builds a third
+# faster, and the pictures are still compared in no time.
 configure tests/wine "$build/wine" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-x86_64.cmake" \
-  -DTARN2_MINGW_THREADS=posix -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARN2_WINE_OUTPUT="$PWD/$build/bin"
+  -DTARN2_MINGW_THREADS=posix -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS=-O1 -DTARN2_WINE_OUTPUT="$PWD/$build/bin"
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
 if ! cmake --build "$build/wine" -j2 >"$output" 2>&1; then
