@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -30,14 +30,11 @@ inline std::string MakeTempHome() {
 
 inline std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // The folder of the built programs: $TARN2_BIN, else the test program's
@@ -71,16 +68,7 @@ inline int RunTarncap(const std::string& home, const std::string& commandLine, s
 // A capture format as a host fills it in, size and all (tests pass wrong
 // sizes on purpose).
 inline BITMAPINFOHEADER HostFormat(LONG width, LONG height, WORD bits, DWORD compression, DWORD size) {
-    BITMAPINFOHEADER f;
-    memset(&f, 0, sizeof f);
-    f.biSize = sizeof f;
-    f.biWidth = width;
-    f.biHeight = height;
-    f.biPlanes = 1;
-    f.biBitCount = bits;
-    f.biCompression = compression;
-    f.biSizeImage = size;
-    return f;
+    return BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, bits, compression, size, 0, 0, 0, 0};
 }
 
 // Each test gets its own Windows directory and virtual time.

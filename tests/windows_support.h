@@ -1,6 +1,4 @@
-// Scaffolding for window-system tests: a module of our own with small
-// compiled resources, a dialog procedure that logs what reaches it, and a clean
-// window system around each test.
+// Window-system tests: a module with small compiled resources, a dialog procedure that logs what reaches it.
 #ifndef TARN2_TESTS_WINDOWS_SUPPORT_H
 #define TARN2_TESTS_WINDOWS_SUPPORT_H
 
@@ -12,8 +10,7 @@
 #include "platform/posix/posix_windows.h"
 #include "test_support.h"
 
-// The resources of the tests' module: windows_test.rc, compiled and
-// embedded by the build.
+// windows_test.rc, compiled and embedded by the build.
 extern const unsigned char tarn2_test_resources[];
 extern const size_t tarn2_test_resources_size;
 
@@ -53,12 +50,7 @@ inline std::string Show(RECT r) {
 // A window class of the procedure, for the module (null: the process's).
 inline WORD RegisterProc(const char* name, WNDPROC proc, HINSTANCE module = nullptr, UINT style = 0,
                          HBRUSH background = nullptr) {
-    WNDCLASSA wc = {};
-    wc.style = style;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = module;
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
+    WNDCLASSA wc = {style, proc, 0, 0, module, nullptr, nullptr, background, nullptr, name};
     return RegisterClassA(&wc);
 }
 
