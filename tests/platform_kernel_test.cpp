@@ -62,14 +62,12 @@ TEST_F(Kernel, ProfileFilesByBareNameLiveInTheWindowsDirectory) {
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickExp", 146, "mbkzelt.ini"), 146u);
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "Bad", 9, "mbkzelt.ini"), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickMax", 250, "missing.ini"), 250u);
-    // Numbers as Windows reads them (Wine's conformance tests run there):
-    // the leading number, hexadecimal too, negatives as they are, 32 bits;
-    // an empty value is no value.
-    struct Row {
-        const char* text;
-        UINT value;
-    } rows[] = {{"-1", 4294967295u}, {"+1", 1}, {"42A9", 42}, {"B42", 0}, {"4294967297", 1}, {" 0x40", 64}, {"", 250}};
-    for (const Row& row : rows) {
+    // As Windows reads numbers: the leading one, hexadecimal too, 32 bits; an empty value is none.
+    // clang-format off
+    const struct { const char* text; UINT value; } rows[] = {
+        {"-1", 4294967295u}, {"+1", 1}, {"42A9", 42}, {"B42", 0}, {"4294967297", 1}, {" 0x40", 64}, {"", 250}};
+    // clang-format on
+    for (const auto& row : rows) {
         WritePrivateProfileStringA("TARN", "Row", row.text, "mbkzelt.ini");
         EXPECT_EQ(GetPrivateProfileIntA("TARN", "Row", 250, "mbkzelt.ini"), row.value) << row.text;
     }
@@ -79,17 +77,13 @@ TEST_F(Kernel, ProfileFilesByBareNameLiveInTheWindowsDirectory) {
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickExp", 0, path.c_str()), 99u);
 }
 
-// The driver manager's default answers: loading, enabling and their undoing
-// succeed, installing and removing are OK, everything else is 0, opening
-// and closing included (they are the driver's own business).
+// Opening and closing are the driver's own business: the default answers 0 to them.
 TEST_F(Kernel, DefDriverProcAnswersAsTheDriverManagerDoes) {
-    const struct {
-        UINT msg;
-        LRESULT result;
-    } rows[] = {
-        {DRV_LOAD, 1}, {DRV_ENABLE, 1},    {DRV_OPEN, 0},           {DRV_CLOSE, 0},           {DRV_DISABLE, 1},
-        {DRV_FREE, 1}, {DRV_CONFIGURE, 0}, {DRV_QUERYCONFIGURE, 0}, {DRV_INSTALL, DRVCNF_OK}, {DRV_REMOVE, DRVCNF_OK},
-        {DRV_USER, 0}};
+    // clang-format off
+    const struct { UINT msg; LRESULT result; } rows[] = {{DRV_LOAD, 1}, {DRV_ENABLE, 1}, {DRV_OPEN, 0}, {DRV_CLOSE, 0},
+        {DRV_DISABLE, 1}, {DRV_FREE, 1}, {DRV_CONFIGURE, 0}, {DRV_QUERYCONFIGURE, 0}, {DRV_INSTALL, DRVCNF_OK},
+        {DRV_REMOVE, DRVCNF_OK}, {DRV_USER, 0}};
+    // clang-format on
     for (const auto& row : rows) EXPECT_EQ(DefDriverProc(0, nullptr, row.msg, 0, 0), row.result) << row.msg;
 }
 
@@ -103,15 +97,13 @@ TEST_F(Kernel, WindowsDirectoryAndAppendingFiles) {
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         SetFilePointer(file, 0, nullptr, FILE_END);
         DWORD written = 0;
-        EXPECT_TRUE(WriteFile(file, text, 4, &written, nullptr));
-        EXPECT_EQ(written, 4u);
-        EXPECT_TRUE(CloseHandle(file));
+        EXPECT_EQ((Results{WriteFile(file, text, 4, &written, nullptr), written, CloseHandle(file)}),
+                  (Results{1, 4, 1}));
     }
     EXPECT_EQ(ReadFileText(home + "/log.txt"), "one\ntwo\n");
     HFILE created = _lcreat(path.c_str(), 0);
     ASSERT_NE(created, HFILE_ERROR);
-    EXPECT_EQ(_lwrite(created, "x", 1), 1u);
-    EXPECT_EQ(_lclose(created), 0);
+    EXPECT_EQ((Results{_lwrite(created, "x", 1), _lclose(created)}), (Results{1, 0}));
     EXPECT_EQ(ReadFileText(home + "/log.txt"), "x");
     EXPECT_EQ(_lcreat((home + "/no/such/dir/f").c_str(), 0), HFILE_ERROR);
     EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
@@ -126,22 +118,17 @@ TEST_F(Kernel, NamedMutexesAreSharedRecursiveAndPerThread) {
     EXPECT_EQ(WaitForSingleObject(b, 0), static_cast<DWORD>(WAIT_OBJECT_0)) << "same owner, recursive";
     EXPECT_EQ(OnAnotherThread([&] { return WaitForSingleObject(b, 1); }), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_FALSE(OnAnotherThread([&] { return static_cast<DWORD>(ReleaseMutex(a)); }));
-    EXPECT_TRUE(ReleaseMutex(a));
-    EXPECT_TRUE(ReleaseMutex(b));
-    EXPECT_FALSE(ReleaseMutex(b)) << "no longer owned";
+    EXPECT_EQ((Results{ReleaseMutex(a), ReleaseMutex(b), ReleaseMutex(b) /* no longer owned */}), (Results{1, 1, 0}));
     EXPECT_EQ(OnAnotherThread([&] {
                   DWORD waited = WaitForSingleObject(b, INFINITE);
                   ReleaseMutex(b);
                   return waited;
               }),
               static_cast<DWORD>(WAIT_OBJECT_0));
-    EXPECT_TRUE(CloseHandle(a));
-    EXPECT_TRUE(CloseHandle(b));
-    EXPECT_EQ(WaitForSingleObject(a, 0), static_cast<DWORD>(WAIT_FAILED));
+    EXPECT_EQ((Results{CloseHandle(a), CloseHandle(b), WaitForSingleObject(a, 0)}), (Results{1, 1, WAIT_FAILED}));
 }
 
-// A named mutex is the system's: another process waits for it, and takes
-// it as abandoned when its owner ended without letting go.
+// Another process waits for a named mutex, and takes it as abandoned when its owner ended holding it.
 TEST_F(Kernel, NamedMutexesHoldAcrossProcesses) {
     const char* name = "Kernel test mutex";
     int toParent[2], toChild[2];
@@ -160,11 +147,9 @@ TEST_F(Kernel, NamedMutexesHoldAcrossProcesses) {
     EXPECT_EQ(WaitForSingleObject(mutex, 20), static_cast<DWORD>(WAIT_TIMEOUT));
     ASSERT_EQ(write(toChild[1], "e", 1), 1);
     waitpid(child, nullptr, 0);
-    EXPECT_EQ(WaitForSingleObject(mutex, 2000), static_cast<DWORD>(WAIT_ABANDONED));
-    EXPECT_TRUE(ReleaseMutex(mutex));
-    EXPECT_EQ(WaitForSingleObject(mutex, 0), static_cast<DWORD>(WAIT_OBJECT_0));
-    EXPECT_TRUE(ReleaseMutex(mutex));
-    EXPECT_TRUE(CloseHandle(mutex));
+    EXPECT_EQ((Results{WaitForSingleObject(mutex, 2000), ReleaseMutex(mutex), WaitForSingleObject(mutex, 0),
+                       ReleaseMutex(mutex), CloseHandle(mutex)}),
+              (Results{WAIT_ABANDONED, 1, WAIT_OBJECT_0, 1, 1}));
     for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) close(fd);
 }
 
@@ -172,14 +157,11 @@ TEST_F(Kernel, AProcessHandleTellsWhetherItStillRuns) {
     HANDLE self = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, GetCurrentProcessId());
     ASSERT_NE(self, nullptr);
     DWORD code = 0;
-    EXPECT_TRUE(GetExitCodeProcess(self, &code));
-    EXPECT_EQ(code, STILL_ACTIVE);
-    EXPECT_TRUE(CloseHandle(self));
-    EXPECT_FALSE(GetExitCodeProcess(self, &code)) << "closed";
+    EXPECT_EQ((Results{GetExitCodeProcess(self, &code), code, CloseHandle(self), GetExitCodeProcess(self, &code)}),
+              (Results{1, STILL_ACTIVE, 1, 0}));
     pid_t child = fork();
     if (child == 0) _exit(0);
-    // Ended but not reaped (a zombie, as a killed host stays under a parent
-    // that does not reap): ended all the same.
+    // Ended but not reaped (a killed host under a parent that does not reap): ended all the same.
     siginfo_t info;
     ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT), 0);
     EXPECT_EQ(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(child)), nullptr);
@@ -210,15 +192,12 @@ TEST_F(Kernel, DevicesAreOpenedByNameAndCarryRequests) {
     HANDLE device = CreateFileA("\\\\.\\fake_0", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     DWORD reply = 0, returned = 0;
-    EXPECT_TRUE(DeviceIoControl(device, 0x001D2008, nullptr, 0, &reply, 4, &returned, nullptr));
-    EXPECT_EQ(reply, 1u);
-    EXPECT_EQ(returned, 4u);
-    EXPECT_EQ(lastCode, 0x001D2008u);
-    EXPECT_FALSE(DeviceIoControl(device, 0, nullptr, 0, &reply, 4, &returned, nullptr));
-    EXPECT_FALSE(DeviceIoControl(device, 1, nullptr, 8, &reply, 4, &returned, nullptr)) << "null with a size";
-    EXPECT_TRUE(CloseHandle(device));
-    EXPECT_EQ(closes, 1);
-    EXPECT_FALSE(DeviceIoControl(device, 1, nullptr, 0, nullptr, 0, &returned, nullptr));
+    EXPECT_EQ(
+        (Results{DeviceIoControl(device, 0x001D2008, nullptr, 0, &reply, 4, &returned, nullptr), reply, returned,
+                 lastCode, DeviceIoControl(device, 0, nullptr, 0, &reply, 4, &returned, nullptr),
+                 DeviceIoControl(device, 1, nullptr, 8, &reply, 4, &returned, nullptr) /* null with a size */,
+                 CloseHandle(device), closes, DeviceIoControl(device, 1, nullptr, 0, nullptr, 0, &returned, nullptr)}),
+        (Results{1, 1, 4, 0x001D2008, 0, 0, 1, 1, 0}));
     PosixRegisterDevice("FAKE_0", nullptr, nullptr);
     EXPECT_EQ(CreateFileA("\\\\.\\FAKE_0", 0, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
 }
@@ -240,17 +219,15 @@ TEST_F(Kernel, VirtualTimersFireInDueOrderAndOnlyWhenTimeMoves) {
     UINT killed = timeSetEvent(20, 2, Tick, user, TIME_ONESHOT);
     ASSERT_TRUE(late && early && killed);
     EXPECT_EQ(timeKillEvent(killed), static_cast<MMRESULT>(TIMERR_NOERROR));
-    EXPECT_NE(timeKillEvent(killed), static_cast<MMRESULT>(TIMERR_NOERROR));
+    EXPECT_NE(timeKillEvent(killed), static_cast<MMRESULT>(TIMERR_NOERROR)) << "killed once";
     PosixClockAdvance(9);
     EXPECT_TRUE(log.empty());
     PosixClockAdvance(100);
     EXPECT_EQ(log, (Ticks{{early, start + 10}, {late, start + 30}}));
-    EXPECT_EQ(PosixClockNow(), start + 109);
-    EXPECT_EQ(PosixTimersPending(), 0);
     TIMECAPS caps;
-    EXPECT_EQ(timeGetDevCaps(&caps, sizeof caps), static_cast<MMRESULT>(TIMERR_NOERROR));
-    EXPECT_LE(caps.wPeriodMin, 2u);
-    EXPECT_EQ(timeSetEvent(0, 1, Tick, 0, TIME_ONESHOT), 0u);
+    EXPECT_EQ((Results{PosixClockNow() - start, PosixTimersPending(), timeGetDevCaps(&caps, sizeof caps),
+                       caps.wPeriodMin <= 2, timeSetEvent(0, 1, Tick, 0, TIME_ONESHOT)}),
+              (Results{109, 0, TIMERR_NOERROR, 1, 0}));
 }
 
 TEST_F(Kernel, RealTimersFireOnTheirOwnThread) {
