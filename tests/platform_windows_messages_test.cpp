@@ -22,10 +22,9 @@ TEST_F(Messages, SentMessagesRunAtOncePostedOnesWaitInTheQueueOfTheWindowsOwnThr
         MSG msg;
         seenThere = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
     }).join();
-    EXPECT_TRUE(posted);
-    EXPECT_FALSE(seenThere) << "a post from another thread waits in the queue of the window's thread";
-    EXPECT_EQ(Log().size(), 3u);
-    PosixRunMessages();
+    // A post from another thread waits in the queue of the window's thread.
+    EXPECT_EQ((Results{posted, seenThere, static_cast<long long>(Log().size()), PosixRunMessages()}),
+              (Results{1, 0, 3, 1}));
     EXPECT_EQ(Log().back(), "user 13 5");
 }
 
@@ -34,24 +33,19 @@ TEST_F(Messages, AQueueNobodyReadsRefusesPostsBeyondItsLimitAndADestroyedWindowT
     while (accepted < 20000 && PostMessageA(dialog, WM_USER + 11, 0, 0)) ++accepted;
     EXPECT_EQ(accepted, 10000);
     PosixRunMessages();
-    EXPECT_TRUE(PostMessageA(dialog, WM_USER + 11, 0, 0));
-    DestroyWindow(dialog);
-    EXPECT_FALSE(PostMessageA(dialog, WM_USER + 11, 0, 0));
-    EXPECT_EQ(PosixRunMessages(), 0);
+    EXPECT_EQ((Results{PostMessageA(dialog, WM_USER + 11, 0, 0), DestroyWindow(dialog),
+                       PostMessageA(dialog, WM_USER + 11, 0, 0), PosixRunMessages()}),
+              (Results{1, 1, 0, 0}));
 }
 
 TEST_F(Messages, AHandleCutTo16BitsStillFindsItsWindowButAStaleHandleFindsNothing) {
     HWND cut = reinterpret_cast<HWND>(static_cast<uintptr_t>(LOWORD(reinterpret_cast<uintptr_t>(dialog))));
-    EXPECT_TRUE(IsWindow(cut));
     EXPECT_EQ(Text(cut), "Test Dialog");
-    DestroyWindow(dialog);
-    EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_NE(Modeless(), dialog);
-    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ((Results{IsWindow(cut), DestroyWindow(dialog), IsWindow(dialog), Modeless() != dialog, IsWindow(dialog)}),
+              (Results{1, 1, 0, 1, 0}));
 }
 
-// The dialog hook: looks at the owner first (-1: none, else whether it is
-// enabled), then clicks the button in steps[0] once.
+// Notes whether the owner is enabled (-1: none), then clicks the button in steps[0] once.
 int ClickThen(HWND dialog, void* context) {
     int* steps = static_cast<int*>(context);
     if (steps[1]++ > 0) return 0;
@@ -65,11 +59,11 @@ TEST_F(Messages, AModalDialogRunsItsOwnLoopDisablesItsOwnerAndReturnsTheEndValue
     int steps[3] = {IDOK, 0, 0};
     PosixSetDialogHook(ClickThen, steps);
     EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), dialog, LoggingProc, 0), 1);
-    EXPECT_TRUE(Logged("user 11 9")) << "the loop also handles what is posted to the thread's other windows";
-    EXPECT_EQ(steps[2], 0) << "the owner is disabled while the dialog runs";
-    EXPECT_TRUE(IsWindowEnabled(dialog));
-    EXPECT_EQ(PosixModalDepth(), 0);
-    EXPECT_EQ(PosixFindWindow("Second"), nullptr) << "the dialog is destroyed when it ends";
+    // The loop also handles posts to the thread's other windows; the owner is disabled while it runs;
+    // the dialog is destroyed when it ends.
+    EXPECT_EQ((Results{Logged("user 11 9"), steps[2], IsWindowEnabled(dialog), PosixModalDepth(),
+                       PosixFindWindow("Second") == nullptr}),
+              (Results{1, 0, 1, 0, 1}));
     // With nobody to answer, a dialog gets Escape; one that ignores it ends with -1.
     PosixSetDialogHook(nullptr, nullptr);
     Log().clear();
@@ -105,18 +99,16 @@ TEST_F(Messages, AScriptDrivesNestedModalDialogsInTurn) {
     for (const std::string& e : Log())
         if (e.rfind("command", 0) == 0 || e.rfind("second", 0) == 0) commands.push_back(e);
     EXPECT_EQ(commands, Lines({"command 360 0", "command 1 0", "second 1 0", "command 302 0", "command 1 0"}));
-    EXPECT_EQ(PosixSetDialogScript("click", error, sizeof error), 0);
-    EXPECT_NE(std::string(error).find("click"), std::string::npos);
-    EXPECT_EQ(PosixSetDialogScript("scroll 330 sideways", error, sizeof error), 0);
-    EXPECT_EQ(PosixSetDialogScript("dance 3", error, sizeof error), 0);
+    for (const char* wrong : {"click", "scroll 330 sideways", "dance 3"})
+        EXPECT_EQ(PosixSetDialogScript(wrong, error, sizeof error), 0) << wrong;
+    EXPECT_NE(std::string(error).find("dance"), std::string::npos);
 }
 
 void CALLBACK PostTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
     PostMessageA(reinterpret_cast<HWND>(user), WM_USER + 14, PosixClockNow(), 0);
 }
 
-// Window timers come through the queue in virtual time, in one timeline
-// with the multimedia timers; setting one again restarts its period.
+// One timeline with the multimedia timers; setting a timer again restarts its period.
 TEST_F(Messages, WindowTimersFireThroughTheQueueInVirtualTime) {
     uint32_t start = PosixClockNow();
     auto timer = [&](int id, uint32_t at) { return Entry("timer", id, static_cast<long>(start + at)); };
@@ -134,10 +126,8 @@ TEST_F(Messages, WindowTimersFireThroughTheQueueInVirtualTime) {
     PosixRunFor(500);
     SetTimer(dialog, 7, 1000, nullptr);
     PosixRunFor(1000);
-    EXPECT_FALSE(Logged(timer(7, 2000)));
-    EXPECT_TRUE(Logged(timer(7, 2500)));
-    EXPECT_TRUE(KillTimer(dialog, 7));
-    EXPECT_FALSE(KillTimer(dialog, 7));
+    EXPECT_EQ((Results{Logged(timer(7, 2000)), Logged(timer(7, 2500)), KillTimer(dialog, 7), KillTimer(dialog, 7)}),
+              (Results{0, 1, 1, 0}));
     size_t before = Log().size();
     PosixRunFor(5000);
     EXPECT_EQ(Log().size(), before);
@@ -185,11 +175,9 @@ TEST_F(Messages, TheMouseGoesToTheCaptureWindowInItsOwnCoordinatesAndStaysInside
     EXPECT_EQ(seen.back(), "1 0200 19,0");
     POINT cursor;
     GetCursorPos(&cursor);
-    EXPECT_EQ(cursor.x, corner.x + 19);
     SetCapture(b);
     EXPECT_EQ(seen.back(), "1 lost") << "the old capture hears of the change";
-    EXPECT_TRUE(ReleaseCapture());
-    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ((Results{cursor.x - corner.x, ReleaseCapture(), GetCapture() == nullptr}), (Results{19, 1, 1}));
     ClipCursor(nullptr);
     EnableWindow(b, FALSE);
     size_t before = seen.size();
@@ -203,14 +191,11 @@ TEST_F(Messages, TheMouseGoesToTheCaptureWindowInItsOwnCoordinatesAndStaysInside
 
 TEST_F(Messages, FocusSkipsDisabledWindowsAndLeavesAControlThatIsDisabledOrHidden) {
     HWND edit = GetDlgItem(dialog, 320), check = GetDlgItem(dialog, 310);
-    EXPECT_NE(SetFocus(edit), edit);
-    EXPECT_EQ(GetFocus(), edit);
-    EnableWindow(check, FALSE);
-    EXPECT_EQ(SetFocus(check), nullptr);
-    EXPECT_EQ(GetFocus(), edit);
-    EXPECT_FALSE(EnableWindow(edit, FALSE));
-    EXPECT_EQ(GetFocus(), nullptr);
-    EXPECT_TRUE(EnableWindow(edit, TRUE)) << "the result says it was disabled";
+    // EnableWindow answers whether the window was disabled.
+    EXPECT_EQ(
+        (Results{SetFocus(edit) != edit, GetFocus() == edit, EnableWindow(check, FALSE), SetFocus(check) == nullptr,
+                 GetFocus() == edit, EnableWindow(edit, FALSE), GetFocus() == nullptr, EnableWindow(edit, TRUE)}),
+        (Results{1, 1, 0, 1, 1, 0, 1, 1}));
     SetFocus(edit);
     ShowWindow(edit, SW_HIDE);
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK)) << "the dialog hands the focus to its first tab stop";
@@ -221,34 +206,31 @@ TEST_F(Messages, MessageBoxesAreAnsweredByQueueThenPolicyThenTheirDefaultButton)
     EXPECT_EQ(MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO | MB_DEFBUTTON2), IDNO);
     PosixQueueMessageBoxAnswer(IDYES);
     PosixQueueMessageBoxAnswer(IDRETRY);  // not a button of the next box
-    EXPECT_EQ(MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO), IDYES);
-    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", nullptr, MB_OKCANCEL), IDOK);
-    PosixSetMessageBoxPolicy(IDCANCEL);
-    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", "x", MB_OKCANCEL), IDCANCEL);
-    EXPECT_EQ(MessageBoxA(nullptr, "Note", "x", MB_OK), IDOK);
+    EXPECT_EQ((Results{MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO),
+                       MessageBoxA(nullptr, "Sure?", nullptr, MB_OKCANCEL), (PosixSetMessageBoxPolicy(IDCANCEL), 0),
+                       MessageBoxA(nullptr, "Sure?", "x", MB_OKCANCEL), MessageBoxA(nullptr, "Note", "x", MB_OK)}),
+              (Results{IDYES, IDOK, 0, IDCANCEL, IDOK}));
     ASSERT_EQ(PosixMessageBoxCount(), 5);
     EXPECT_STREQ(PosixMessageBoxCaption(2), "Error");
     EXPECT_STREQ(PosixMessageBoxText(0), "Save?");
-    EXPECT_EQ(PosixMessageBoxType(0), static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2));
-    EXPECT_EQ(PosixMessageBoxAnswer(3), IDCANCEL);
-    EXPECT_EQ(PosixMessageBoxText(5), nullptr);
+    EXPECT_EQ((Results{PosixMessageBoxType(0), PosixMessageBoxAnswer(3), PosixMessageBoxText(5) == nullptr}),
+              (Results{MB_YESNO | MB_DEFBUTTON2, IDCANCEL, 1}));
 }
 
 TEST_F(Messages, TheSystemMenuTakesItemsAndAGreyedCommandCannotBePicked) {
     HMENU menu = GetSystemMenu(dialog, FALSE);
     ASSERT_NE(menu, nullptr);
-    EXPECT_TRUE(AppendMenuA(menu, MF_MENUBREAK, 0, nullptr));
-    EXPECT_TRUE(AppendMenuA(menu, MF_STRING, 100, "&Pause"));
-    EXPECT_EQ(EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED), MF_ENABLED);
+    EXPECT_EQ((Results{AppendMenuA(menu, MF_MENUBREAK, 0, nullptr), AppendMenuA(menu, MF_STRING, 100, "&Pause"),
+                       EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED)}),
+              (Results{1, 1, MF_ENABLED}));
     // Each check answers the state before; an item that is none, -1.
     EXPECT_EQ((Results{CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_CHECKED),
                        CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_UNCHECKED), CheckMenuItem(menu, 4242, MF_BYCOMMAND)}),
               (Results{MF_UNCHECKED, MF_CHECKED, static_cast<DWORD>(-1)}));
-    EXPECT_EQ(PosixSystemCommand(dialog, SC_CLOSE), 0);
-    EXPECT_TRUE(IsWindow(dialog));
-    EXPECT_EQ(PosixSystemCommand(dialog, 100), 1);
-    EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-    EXPECT_EQ(PosixSystemCommand(dialog, SC_CLOSE), 1);
+    EXPECT_EQ(
+        (Results{PosixSystemCommand(dialog, SC_CLOSE), IsWindow(dialog), PosixSystemCommand(dialog, 100),
+                 EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED), PosixSystemCommand(dialog, SC_CLOSE)}),
+        (Results{0, 1, 1, MF_GRAYED, 1}));
     PosixRunMessages();
     EXPECT_TRUE(Logged("command 2 0")) << "closing a dialog is its Cancel";
 }
