@@ -1,5 +1,4 @@
-// The dialog manager: keys, destruction order, sizes, drawing, combo
-// boxes.
+// The dialog manager: keys, destruction order, sizes, drawing, combo boxes.
 #include "windows_support.h"
 
 namespace testwin {
@@ -46,9 +45,7 @@ TEST_F(Dialogs, DestructionTellsTheParentBeforeItsChildrenAndTheChildrenAreGone)
     ASSERT_TRUE(IsChild(dialog, child));
     DestroyWindow(parent);
     EXPECT_EQ(seen, Lines({"destroy 1", "destroy 2", "ncdestroy 2", "ncdestroy 1"}));
-    EXPECT_FALSE(IsWindow(child));
-    EXPECT_FALSE(DestroyWindow(child));
-    EXPECT_FALSE(DestroyWindow(GetDesktopWindow()));
+    EXPECT_EQ((Results{IsWindow(child), DestroyWindow(child), DestroyWindow(GetDesktopWindow())}), (Results{0, 0, 0}));
     destroyed = nullptr;
 }
 
@@ -66,10 +63,9 @@ TEST_F(Dialogs, ResizingSendsTheNewClientSizeAndCloseBecomesCancel) {
     EXPECT_EQ(std::make_pair(LOWORD(lastSize), HIWORD(lastSize)), std::make_pair(WORD(200 - 6), WORD(100 - 6 - 18)));
     lastSize = 0;
     MoveWindow(sized, 10, 10, 200, 100, TRUE);
-    EXPECT_EQ(lastSize, 0) << "no size message when the size stays";
     Log().clear();
     SendMessageA(sized, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(IsWindow(sized));
+    EXPECT_EQ((Results{lastSize /* none when the size stays */, IsWindow(sized)}), (Results{0, 1}));
     PosixRunMessages();
     EXPECT_EQ(Log(), Lines({"command 2 0"}));
     EXPECT_FALSE(IsWindowVisible(sized)) << "EndDialog hides a modeless dialog";
@@ -80,15 +76,12 @@ TEST_F(Dialogs, BrushesInUseCannotBeDeletedAndRectanglesUseTheSelectedBrush) {
     HDC dc = GetDC(edit);
     HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
     HGDIOBJ old = SelectObject(dc, blue);
-    EXPECT_NE(old, nullptr);
-    EXPECT_FALSE(DeleteObject(blue)) << "still selected";
-    EXPECT_TRUE(Rectangle(dc, 1, 2, 3, 4));
-    SelectObject(dc, old);
-    EXPECT_TRUE(DeleteObject(blue));
-    EXPECT_TRUE(DeleteObject(GetStockObject(BLACK_BRUSH))) << "stock objects may be deleted, to no effect";
-    EXPECT_NE(GetStockObject(BLACK_BRUSH), nullptr);
     RECT r = {0, 0, 1, 1};
-    EXPECT_EQ(FillRect(dc, &r, blue), 0) << "a deleted brush paints nothing";
+    // Not while selected; stock objects may be deleted, to no effect; a deleted brush paints nothing.
+    EXPECT_EQ((Results{old != nullptr, DeleteObject(blue), Rectangle(dc, 1, 2, 3, 4), SelectObject(dc, old) == blue,
+                       DeleteObject(blue), DeleteObject(GetStockObject(BLACK_BRUSH)),
+                       GetStockObject(BLACK_BRUSH) != nullptr, FillRect(dc, &r, blue)}),
+              (Results{1, 0, 1, 1, 1, 1, 1, 0}));
     ReleaseDC(edit, dc);
     PosixDrawCall call;
     ASSERT_TRUE(PosixGetDrawCall(edit, PosixDrawCount(edit) - 1, &call));
@@ -102,9 +95,8 @@ TEST_F(Dialogs, AComboBoxChoiceShowsTheItemAndTellsTheParent) {
     SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("LPT2"));
     EXPECT_EQ(PosixChooseItem(dialog, 370, 1), 1);
     EXPECT_EQ(Log().back(), Entry("command", 370, CBN_SELCHANGE));
-    EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), 1);
     EXPECT_EQ(Text(combo), "LPT2");
-    EXPECT_EQ(PosixChooseItem(dialog, 370, 2), 0);
+    EXPECT_EQ((Results{SendMessageA(combo, CB_GETCURSEL, 0, 0), PosixChooseItem(dialog, 370, 2)}), (Results{1, 0}));
 }
 
 }  // namespace
