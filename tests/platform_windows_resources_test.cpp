@@ -1,7 +1,5 @@
-// Compiled resources: finding them by type, name and language, dialogs
-// built from binary templates (classic and extended), texts in the ANSI
-// code page, malformed records refused, the version record, and the
-// driver's own resources as the build compiled them.
+// Compiled resources: finding them, dialogs from classic and extended templates, malformed records refused,
+// the version record, and the driver's own resources.
 #include <algorithm>
 
 #include "windows_support.h"
@@ -13,8 +11,7 @@ typedef std::vector<unsigned char> Bytes;
 
 const HINSTANCE kOther = reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(0x7E580000));
 
-// A resource file holding one dialog template, number 1: the empty entry
-// that opens every such file, then the template's header and bytes.
+// A resource file of one dialog template, number 1, after the empty entry that opens every such file.
 Bytes ResourceFile(const Bytes& data) {
     Bytes file = {0, 0, 0, 0, 32, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0xFF, 0xFF, 0, 0};
     file.resize(32);
@@ -55,16 +52,7 @@ protected:
         PosixUnregisterResources(kOther);
         WindowsTest::TearDown();
     }
-    // The class of the extended template's third control, for a module.
-    void RegisterProbe(HINSTANCE module) {
-        WNDCLASSA probe = {};
-        probe.lpszClassName = "ProbeClass";
-        probe.hInstance = module;
-        probe.lpfnWndProc = ProbeProc;
-        ASSERT_TRUE(RegisterClassA(&probe));
-    }
-    // Makes a dialog from `data` as the template of another module; ""
-    // when it was built, else the problem reported.
+    // Makes a dialog from `data` as another module's template; "" when it was built, else the problem.
     std::string Build(const Bytes& data) {
         Bytes file = ResourceFile(data);
         EXPECT_EQ(PosixRegisterResources(kOther, nullptr, file.data(), file.size()), 1) << PosixLastProblem();
@@ -99,17 +87,14 @@ TEST_F(Resources, AResourceIsFoundByTypeNameAndLanguageAsWindowsFindsIt) {
         SetLastError(0);
         HRSRC found = row.language < 0 ? FindResourceA(kModule, row.name, row.type)
                                        : FindResourceExA(kModule, row.type, row.name, static_cast<WORD>(row.language));
-        EXPECT_EQ(found == nullptr, row.error != 0);
-        EXPECT_EQ(GetLastError(), row.error);
-        if (found) {
-            EXPECT_GT(SizeofResource(kModule, found), 0u);
-        }
+        EXPECT_EQ((Results{found == nullptr, GetLastError(), found && SizeofResource(kModule, found) == 0}),
+                  (Results{row.error != 0, row.error, 0}));
     }
-    EXPECT_EQ(FindResourceA(kModule, "#200", RT_DIALOG), number);
-    HRSRC inFrench = FindResourceExA(kModule, RT_DIALOG, MAKEINTRESOURCEA(210), french);
-    EXPECT_NE(inFrench, FindResourceA(kModule, MAKEINTRESOURCEA(210), RT_DIALOG));
-    EXPECT_EQ(FindResourceExA(kModule, RT_DIALOG, MAKEINTRESOURCEA(210), english),
-              FindResourceA(kModule, MAKEINTRESOURCEA(210), RT_DIALOG));
+    HRSRC plain = FindResourceA(kModule, MAKEINTRESOURCEA(210), RT_DIALOG);
+    EXPECT_EQ((Results{FindResourceA(kModule, "#200", RT_DIALOG) == number,
+                       FindResourceExA(kModule, RT_DIALOG, MAKEINTRESOURCEA(210), french) != plain,
+                       FindResourceExA(kModule, RT_DIALOG, MAKEINTRESOURCEA(210), english) == plain}),
+              (Results{1, 1, 1}));
     HWND dialog = CreateDialogParamA(kModule, MAKEINTRESOURCEA(210), nullptr, LoggingProc, 0);
     EXPECT_EQ(Text(dialog), "English");
     DestroyWindow(dialog);
@@ -117,26 +102,25 @@ TEST_F(Resources, AResourceIsFoundByTypeNameAndLanguageAsWindowsFindsIt) {
     Bytes data = Resource(kModule, MAKEINTRESOURCEA(200));
     const unsigned char* end = tarn2_test_resources + tarn2_test_resources_size;
     EXPECT_NE(std::search(tarn2_test_resources, end, data.begin(), data.end()), end);
-    EXPECT_EQ(LoadResource(kModule, reinterpret_cast<HRSRC>(&data)), nullptr);
-    EXPECT_EQ(SizeofResource(kModule, nullptr), 0u);
+    EXPECT_EQ(
+        (Results{LoadResource(kModule, reinterpret_cast<HRSRC>(&data)) == nullptr, SizeofResource(kModule, nullptr)}),
+        (Results{1, 0}));
 }
 
 TEST_F(Resources, AnExtendedTemplateGivesStylesThirtyTwoBitIdsClassesByNameAndCreationData) {
-    RegisterProbe(kModule);
+    ASSERT_NE(RegisterProc("ProbeClass", ProbeProc, kModule), 0);  // the class of its third control
     HWND dialog = CreateDialogParamA(kModule, MAKEINTRESOURCEA(202), nullptr, LoggingProc, 0);
     ASSERT_TRUE(IsWindow(dialog)) << PosixLastProblem();
-    EXPECT_TRUE(GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(Text(dialog), "Ex");
     HWND frame = GetDlgItem(dialog, -1), control = GetDlgItem(dialog, 5);
-    EXPECT_EQ(GetDlgCtrlID(frame), -1) << "an extended template keeps 32-bit ids";
-    EXPECT_TRUE(GetWindowLongA(frame, GWL_EXSTYLE) & WS_EX_STATICEDGE);
-    EXPECT_EQ(GetWindowLongA(frame, GWL_STYLE) & 0xFF, SS_BLACKFRAME);
-    EXPECT_EQ(Text(GetDlgItem(dialog, 4)), "Go");
-    char className[32];
+    char className[32] = "";
     GetClassNameA(control, className, sizeof className);
-    EXPECT_STREQ(className, "ProbeClass");
-    EXPECT_TRUE(GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    EXPECT_TRUE(GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP);
+    EXPECT_EQ(Text(dialog) + " " + Text(GetDlgItem(dialog, 4)) + " " + className, "Ex Go ProbeClass");
+    // An extended template keeps 32-bit ids.
+    EXPECT_EQ((Results{GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, GetDlgCtrlID(frame),
+                       GetWindowLongA(frame, GWL_EXSTYLE) & WS_EX_STATICEDGE, GetWindowLongA(frame, GWL_STYLE) & 0xFF,
+                       GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
+                       GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP}),
+              (Results{WS_EX_TOOLWINDOW, -1, WS_EX_STATICEDGE, SS_BLACKFRAME, WS_EX_CLIENTEDGE, WS_TABSTOP}));
     EXPECT_EQ(Created(), (Bytes{0x34, 0x12, 0x78, 0x56}));
     DestroyWindow(dialog);
     // A classic template's ids are 16 bits.
@@ -157,7 +141,7 @@ TEST_F(Resources, AMalformedTemplateIsRefusedWithWhatIsWrong) {
     const Bytes extended = Resource(kModule, MAKEINTRESOURCEA(202));
     ASSERT_FALSE(classic.empty());
     ASSERT_FALSE(extended.empty());
-    RegisterProbe(kOther);
+    ASSERT_NE(RegisterProc("ProbeClass", ProbeProc, kOther), 0);
     ASSERT_EQ(Build(classic), "");
     ASSERT_EQ(Build(extended), "");
     auto cut = [](Bytes b, size_t drop) { return Bytes(b.begin(), b.end() - static_cast<long>(drop)); };
@@ -191,10 +175,8 @@ TEST_F(Resources, AMalformedTemplateIsRefusedWithWhatIsWrong) {
             << row.what << ": " << PosixLastProblem();
 }
 
-// Every cut of the trace window (a font, a class by name) and of Advanced
-// Camera Settings (classes by number and the pan and tilt control's by
-// name) is refused; each cut is a block of its own, so that a read past it
-// is one past the allocation.
+// Two driver templates with a font and classes by name and number; each cut a block of its own, so a read
+// past it is one past the allocation.
 TEST_F(Resources, EveryCutOfADriverTemplateIsRefusedAndNeverReadPast) {
     for (int id : {102, 104}) {
         Bytes whole = Resource(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id));
@@ -230,17 +212,16 @@ TEST_F(Resources, AMalformedResourceFileIsRefusedAndEveryCutIsReadOrRefused) {
 }
 
 TEST_F(Resources, AControlOfAnUnknownClassFailsTheDialogAndSaysWhich) {
-    size_t before = PosixTopLevelCount();
-    EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(203), nullptr, LoggingProc, 0), -1);
+    int before = PosixTopLevelCount();
+    EXPECT_EQ((Results{DialogBoxParamA(kModule, MAKEINTRESOURCEA(203), nullptr, LoggingProc, 0), PosixTopLevelCount()}),
+              (Results{-1, before}));
     EXPECT_NE(std::string(PosixLastProblem()).find("NOSUCHCLASS"), std::string::npos) << PosixLastProblem();
-    EXPECT_EQ(static_cast<size_t>(PosixTopLevelCount()), before);
     PosixUnregisterResources(kModule);
     EXPECT_EQ(FindResourceA(kModule, MAKEINTRESOURCEA(203), RT_DIALOG), nullptr);
 }
 
 TEST_F(Resources, TheVersionRecordAnswersItsStringsTranslationAndFixedPart) {
-    DWORD handle = 99;
-    DWORD size = GetFileVersionInfoSizeA("/some/where/TEST.DRV", &handle);
+    DWORD handle = 99, size = GetFileVersionInfoSizeA("/some/where/TEST.DRV", &handle);
     ASSERT_GT(size, 0u);
     EXPECT_EQ(handle, 0u);
     std::vector<char> block(size);
@@ -258,11 +239,10 @@ TEST_F(Resources, TheVersionRecordAnswersItsStringsTranslationAndFixedPart) {
     for (const auto& row : rows) {
         char* value = nullptr;
         UINT length = 99;
-        EXPECT_EQ(VerQueryValueA(block.data(), row.key, (LPVOID*)&value, &length), row.value != nullptr) << row.key;
-        if (row.value) {
-            EXPECT_STREQ(value, row.value) << row.key;
-        }
-        EXPECT_EQ(length, row.length) << row.key;
+        SCOPED_TRACE(row.key);
+        EXPECT_EQ((Results{VerQueryValueA(block.data(), row.key, (LPVOID*)&value, &length), length}),
+                  (Results{row.value != nullptr, row.length}));
+        EXPECT_STREQ(row.value ? value : nullptr, row.value);
     }
     WORD* translation = nullptr;
     UINT length = 0;
@@ -275,17 +255,16 @@ TEST_F(Resources, TheVersionRecordAnswersItsStringsTranslationAndFixedPart) {
     // A buffer too small takes the record cut to it: the fixed part, not the texts.
     std::vector<char> small(100);
     ASSERT_TRUE(GetFileVersionInfoA("test.drv", 0, small.size(), small.data()));
-    EXPECT_TRUE(VerQueryValueA(small.data(), "\\", (LPVOID*)&fixed, &length));
-    EXPECT_FALSE(VerQueryValueA(small.data(), "\\StringFileInfo\\040904e4\\FileVersion", (LPVOID*)&fixed, &length));
-    EXPECT_EQ(GetFileVersionInfoSizeA("other.dll", &handle), 0u);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     char junk[64] = "not a version block";
-    EXPECT_FALSE(VerQueryValueA(junk, "\\", (LPVOID*)&fixed, &length));
+    EXPECT_EQ(
+        (Results{VerQueryValueA(small.data(), "\\", (LPVOID*)&fixed, &length),
+                 VerQueryValueA(small.data(), "\\StringFileInfo\\040904e4\\FileVersion", (LPVOID*)&fixed, &length),
+                 GetFileVersionInfoSizeA("other.dll", &handle), GetLastError(),
+                 VerQueryValueA(junk, "\\", (LPVOID*)&fixed, &length)}),
+        (Results{1, 0, 0, ERROR_FILE_NOT_FOUND, 0}));
 }
 
-// The names and version the driver's record gives are checked with its
-// templates (ui_templates_test.cpp); here, that every resource is the
-// bytes of the build's compiled file.
+// Their contents are the template tests' business; here, that each is the compiled file's bytes.
 TEST_F(Resources, TheDriversResourcesAreTheBytesTheBuildCompiled) {
     std::string res = ReadFileText(BinFolder() + "/../generated/tarn2.res");
     ASSERT_FALSE(res.empty());
