@@ -1,6 +1,4 @@
-// The decoder's frame check: every malformed frame is refused, and no
-// check or decode reads a byte past the frame it was given (frames sit
-// right before a page that cannot be read).
+// The frame check refuses every malformed frame; no check or decode reads past the frame it was given.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -53,12 +51,11 @@ TEST_F(DecoderCheck, AGoodFrameReportsItselfAndMalformedHeadersAreRefused) {
     BYTE a[88];
     std::vector<BYTE> bytes = MakeFrame(CameraFor(320, 240), 12, 1);
     GuardedFrame window(bytes);
-    EXPECT_EQ(Verify(window.frame, (DWORD)bytes.size(), a), 0u);
-    EXPECT_EQ(a[0], 1);                                        // the status byte
-    EXPECT_EQ(FrameRead16(a + 8) - FrameRead16(a + 6), 640u);  // a line in bytes, from column 16
-    EXPECT_EQ(FrameRead16(a + 6), 32u);
-    EXPECT_EQ(FrameRead16(a + 12) - FrameRead16(a + 10), 240u);
-    EXPECT_EQ(Verify(window.frame, 0), 0u) << "no size from the caller: as far as the frame says";
+    // The status byte, a line of bytes from column 16, 240 lines; no size from the caller: as far as the frame says.
+    EXPECT_EQ(std::vector<DWORD>({Verify(window.frame, (DWORD)bytes.size(), a), a[0], FrameRead16(a + 6),
+                                  FrameRead16(a + 8) - FrameRead16(a + 6), FrameRead16(a + 12) - FrameRead16(a + 10),
+                                  Verify(window.frame, 0)}),
+              std::vector<DWORD>({0, 1, 32, 640, 240, 0}));
 
     std::vector<BYTE> good = MakeFrame(CameraFor(176, 144), 3);
     // clang-format off
@@ -94,8 +91,7 @@ TEST_F(DecoderCheck, TruncatedFramesAndStaleTailsAreRefused) {
         DWORD whole = (DWORD)frame.size();
         for (DWORD cut : {1u, 63u, 64u, whole / 2, whole - 12, whole - 1})
             EXPECT_EQ(Check(std::vector<BYTE>(frame.begin(), frame.begin() + cut)), 4u) << "cut to " << cut;
-        // An upload that stopped short, over an older frame of the same
-        // size: the old frame's end marker does not fit the new header.
+        // An upload that stopped short over an older frame: the old end marker does not fit the new header.
         std::vector<BYTE> mixed = MakeFrame(CameraFor(176, 144, compMode), 19);
         size_t keep = compMode ? mixed.size() / 2 : 5000;
         if (mixed.size() == frame.size()) {
@@ -154,8 +150,8 @@ TEST_F(DecoderCheck, CompressedStreamsMustGiveExactlyThePicture) {
     std::vector<BYTE> picture(8 * 4 * 3 + 16, 0xEE);
     GuardedFrame bad(WithStream(literalPast)), fine(WithStream(good));
     EXPECT_NE(DecoderDecode(decoder, bad.frame, picture.data(), 8, 4, &state), 0u);
-    EXPECT_EQ(DecoderDecode(decoder, fine.frame, picture.data(), 8, 4, &state), 0u);
-    EXPECT_EQ(state, 1u);  // the frame number decoded
+    EXPECT_EQ(std::vector<DWORD>({DecoderDecode(decoder, fine.frame, picture.data(), 8, 4, &state), state}),
+              std::vector<DWORD>({0, 1}));  // the frame's number
     EXPECT_EQ(std::vector<BYTE>(picture.begin() + 8 * 4 * 3, picture.end()), std::vector<BYTE>(16, 0xEE));
 }
 
@@ -176,9 +172,7 @@ TEST_F(DecoderCheck, DecodingRefusesASizeOrDecoderNotTheFrames) {
     EXPECT_GT(DecoderOpen(FOURCC_IYUV, 12), 1u);
 }
 
-// The driver checks a frame and then decodes it from the same buffer, and
-// the decode does not sum the frame a second time; but a buffer refilled
-// since the check is a different frame and is checked again in full.
+// A decode right after the check does not sum the frame again; a buffer refilled since is checked in full.
 TEST_F(DecoderCheck, ADecodeAfterTheCheckStillCatchesAFrameChangedSince) {
     std::vector<BYTE> first = MakeFrame(CameraFor(176, 144), 5), second = MakeFrame(CameraFor(176, 144), 6);
     std::vector<BYTE> buffer(FRAME_MAX_SIZE), picture(176 * 144 * 3);
@@ -186,23 +180,16 @@ TEST_F(DecoderCheck, ADecodeAfterTheCheckStillCatchesAFrameChangedSince) {
     auto decode = [&] { return DecoderDecode(rgb, buffer.data(), picture.data(), 176, 144, &state); };
     memcpy(buffer.data(), first.data(), first.size());
     ASSERT_EQ(Verify(buffer.data(), FRAME_MAX_SIZE), 0u);
-    EXPECT_EQ(decode(), 0u);
-    EXPECT_EQ(state, 5u);
-    // The next frame lands in the same buffer with a byte lost on the way.
+    EXPECT_EQ(std::vector<DWORD>({decode(), state}), std::vector<DWORD>({0, 5}));
+    // The next frame lands in the same buffer with a byte lost on the way; whole again, it decodes.
     memcpy(buffer.data(), second.data(), second.size());
     buffer[FRAME_HEADER_SIZE + 1000] ^= 0x10;
-    EXPECT_NE(decode(), 0u);
-    EXPECT_EQ(Verify(buffer.data(), FRAME_MAX_SIZE), 7u);
-    EXPECT_NE(decode(), 0u);
-    // Whole again: it decodes, checked or not.
-    buffer[FRAME_HEADER_SIZE + 1000] ^= 0x10;
-    EXPECT_EQ(decode(), 0u);
-    EXPECT_EQ(state, 6u);
+    EXPECT_EQ(std::vector<DWORD>({decode() != 0, Verify(buffer.data(), FRAME_MAX_SIZE), decode() != 0,
+                                  (buffer[FRAME_HEADER_SIZE + 1000] ^= 0x10, decode()), state}),
+              std::vector<DWORD>({1, 7, 1, 0, 6}));
 }
 
-// Frames with random bytes changed, header resealed half the time so that
-// the damage reaches the deeper checks; whatever passes the check decodes
-// without touching anything but its picture.
+// Random damage, resealed half the time to reach the deeper checks; what passes decodes within its picture.
 TEST_F(DecoderCheck, RandomDamageNeverReadsPastTheFrame) {
     std::mt19937 random(2026);
     std::vector<std::vector<BYTE>> seeds = {MakeFrame(CameraFor(32, 16, 2, 4), 8), MakeFrame(CameraFor(16, 8), 9)};

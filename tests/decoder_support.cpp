@@ -8,8 +8,7 @@ int ComparePicture(const OutputFormat& f, const BYTE* picture, const SimCamera& 
         if (bad++ == 0 && first) *first = "at (" + std::to_string(x) + ", " + std::to_string(y) + "): " + what;
     };
     if (f.compression == 0) {
-        // RGB 24 is exact to rounding; 16 bits keep five bits a channel;
-        // the palette is a 6-level cube, nearest entry.
+        // RGB 24 is exact to rounding, 16 bits keep five a channel, the palette a 6-level cube.
         int tolerance = (f.bitCount == 24 ? 2 : f.bitCount == 16 ? 10 : 30) + threshold * 4;
         for (int y = 0; y < height; y++)
             for (int x = 0; x < width; x++) {
@@ -19,9 +18,8 @@ int ComparePicture(const OutputFormat& f, const BYTE* picture, const SimCamera& 
             }
         return bad;
     }
-    // Packed (YUY2 Y0 U Y1 V, UYVY U Y0 V Y1): one U and V a pixel pair.
-    // Planar: the luminance plane, then two colour planes of 2 x 2 (4:2:0)
-    // or 4 x 4 (YVU9) blocks, U first for I420, V first otherwise.
+    // Packed (YUY2 Y0 U Y1 V, UYVY U Y0 V Y1) or planar: Y, then colour planes of 2 x 2 (4 x 4 for YVU9)
+    // blocks, U first for I420, V first otherwise.
     bool packed = f.bitCount == 16, yFirst = f.compression == FOURCC_YUY2;
     int bw = f.compression == FOURCC_YVU9 ? 4 : 2, bh = packed ? 1 : bw, cw = width / bw, ch = height / bh;
     bool uFirst = f.compression == FOURCC_I420 || f.compression == FOURCC_IYUV;
