@@ -1,11 +1,7 @@
-// Fuzz target: the decoder library's frame check and decoding into every
-// output format, on frames that may be anything an upload buffer can hold.
-// Input: one control byte, then the frame. Bit 0x01 repairs what random
-// bytes almost never get right (magic, version, header sum, data size, end
-// marker and data sum), so that most inputs reach the line reader and the
-// token stream; bit 0x02 sets an 8-bit palette from the line data first.
-// Every buffer is exactly as large as it has to be, so the address
-// sanitizer catches a read or write one byte past it.
+// Fuzz target: the frame check and decoding into every output format. Input: a control byte, then the frame.
+// Bit 0x01 repairs what random bytes almost never get right (magic, version, sums, sizes, end marker), so most
+// inputs reach the token stream; bit 0x02 sets a palette from the line data first. Every buffer is exactly as
+// large as it must be, so the sanitizer catches a byte past it.
 #include <string.h>
 
 #include <vector>
@@ -47,8 +43,7 @@ void Repair(std::vector<uint8_t>& frame) {
     FrameWrite32(end + FRAME_END_SUM, FrameDataSum(h + FRAME_HEADER_SIZE, dataSize));
 }
 
-// A palette record as an application hands it over, in a buffer of exactly
-// its size; a few entries only, as each change rebuilds a 32768-entry table.
+// A palette record in a buffer of its size; a few entries, as each change rebuilds a 32768-entry table.
 void SetPaletteFrom(const uint8_t* bytes, size_t size) {
     if (size < 4) return;
     uint32_t count = FrameRead16(bytes + 2) % 5;
@@ -71,9 +66,8 @@ void DecodeEveryFormat(const std::vector<uint8_t>& frame, const FrameInfo& info)
         std::vector<uint8_t> picture(OutputSize(kind, info.width, info.height));
         uint32_t state = 0;
         uint32_t result = DecDecode(decoder, frame.data(), picture.data(), info.width, info.height, &state);
-        // A frame that passed the check decodes, and says which it was.
+        // A frame that passed the check decodes and says which it was; another size is refused.
         if (result != 0 || state != info.number) __builtin_trap();
-        // A size other than the frame's is refused, not written.
         if (DecDecode(decoder, frame.data(), picture.data(), info.width + 8, info.height, &state) == 0)
             __builtin_trap();
         if (kind == OUT_RGB24) {

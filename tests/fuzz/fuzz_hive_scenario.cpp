@@ -1,9 +1,6 @@
-// Fuzz target: the two text files a person may edit by hand, given the
-// same input: the registry hive (REGEDIT4 text, read through the registry
-// calls the driver makes) and the simulator's scenario. A damaged hive must
-// read as empty, be kept aside when it is next written, and never hand the
-// driver more bytes than its buffer holds; a bad scenario is refused whole
-// with what is wrong.
+// Fuzz target: the two hand-edited text files, the registry hive (through the driver's registry calls) and the
+// simulator's scenario. A damaged hive reads as empty, is kept aside when next written and never hands the
+// driver more than its buffer holds; a bad scenario is refused whole with what is wrong.
 #include <dirent.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -76,8 +73,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
-    // The two folders in turn: a hive rewritten in place at the same size
-    // within a tick of the file clock would not show that it changed.
+    // Two folders in turn: a hive rewritten at the same size within a file-clock tick would not look changed.
     const std::string& home = homes[turn++ & 1];
     PosixSetWindowsDirectory(home.c_str());
     RemoveKeptHives(home);

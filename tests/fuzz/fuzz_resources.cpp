@@ -1,8 +1,5 @@
-// Fuzz target: the readers of compiled resources. The input is read as a
-// resource file (.res) with each dialog template and version record in it,
-// and whole as a template and as a version record, so that mutations reach
-// the readers without a well-formed file around them. A refusal always
-// says why; each record is a copy of its own, so a read past it is seen.
+// Fuzz target: the resource readers, on the input as a .res file with its templates and version records and
+// whole as each. A refusal always says why; each record is a copy of its own, so a read past it is seen.
 #include <stdint.h>
 #include <stdlib.h>
 
