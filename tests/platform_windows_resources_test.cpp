@@ -30,16 +30,12 @@ Bytes Resource(HMODULE module, const char* name, const char* type = RT_DIALOG) {
     return data ? Bytes(data, data + SizeofResource(module, found)) : Bytes();
 }
 
-// The first four bytes of the creation data the last probe control got.
-Bytes& Created() {
-    static Bytes created;
-    return created;
-}
+Bytes created;  // the first four bytes of the creation data the last probe control got
 
 LRESULT CALLBACK ProbeProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) {
         auto* data = static_cast<const unsigned char*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        Created() = data ? Bytes(data, data + 4) : Bytes();
+        created = data ? Bytes(data, data + 4) : Bytes();
     }
     return DefWindowProcA(window, msg, wParam, lParam);
 }
@@ -121,7 +117,7 @@ TEST_F(Resources, AnExtendedTemplateGivesStylesThirtyTwoBitIdsClassesByNameAndCr
                        GetWindowLongA(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
                        GetWindowLongA(control, GWL_STYLE) & WS_TABSTOP}),
               (Results{WS_EX_TOOLWINDOW, -1, WS_EX_STATICEDGE, SS_BLACKFRAME, WS_EX_CLIENTEDGE, WS_TABSTOP}));
-    EXPECT_EQ(Created(), (Bytes{0x34, 0x12, 0x78, 0x56}));
+    EXPECT_EQ(created, (Bytes{0x34, 0x12, 0x78, 0x56}));
     DestroyWindow(dialog);
     // A classic template's ids are 16 bits.
     dialog = Modeless();
