@@ -110,17 +110,10 @@ TEST_F(DecoderPictures, DoublingMakesEachPixelATwoByTwoBlockInPlace) {
     std::vector<BYTE> big(704 * 576 * 3 + 16, 0xEE);
     memcpy(big.data(), small.data(), small.size());
     DecoderDouble(big.data(), 288, 352);
-    int bad = 0;
-    for (int y = 0; y < 576 && bad < 5; y++)
-        for (int x = 0; x < 704; x++) {
-            Colour got = DibPixel(big.data(), 24, 704, 576, x, y);
-            Colour want = DibPixel(small.data(), 24, 352, 288, x / 2, y / 2);
-            if (!Near(got, want, 0)) {
-                ADD_FAILURE() << "at " << x << ", " << y << ": " << Show(got) << " for " << Show(want);
-                if (++bad == 5) break;
-            }
-        }
-    EXPECT_EQ(std::vector<BYTE>(big.begin() + 704 * 576 * 3, big.end()), std::vector<BYTE>(16, 0xEE));
+    std::vector<BYTE> want(big.size(), 0xEE);
+    for (int y = 0; y < 576; y++)
+        for (int x = 0; x < 704; x++) memcpy(&want[(y * 704 + x) * 3], &small[(y / 2 * 352 + x / 2) * 3], 3);
+    EXPECT_TRUE(big == want);
     // A size the library cannot have made is left alone.
     std::vector<BYTE> odd(64, 0x11);
     DecoderDouble(odd.data(), 400, 8);
