@@ -22,12 +22,6 @@
 // list is evaluated left to right), to compare with one EXPECT_EQ.
 typedef std::vector<long long> Results;
 
-inline std::string MakeTempHome() {
-    char pattern[] = "/tmp/tarn2-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
-
 inline std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -76,7 +70,9 @@ class FreshHome : public ::testing::Test {
 protected:
     std::string home;
     void SetUp() override {
-        home = MakeTempHome();
+        char pattern[] = "/tmp/tarn2-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);  // never "/tmp": TearDown removes the home
+        home = pattern;
         PosixSetWindowsDirectory(home.c_str());
         PosixClockSetVirtual(1);
         PosixClearProblems();
