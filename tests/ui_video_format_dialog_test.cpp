@@ -1,6 +1,5 @@
 // The Video Format dialog: depth and size choices, the amended size shown for
 // a second OK, and nothing applied before OK.
-#include "device/grabber.h"
 #include "ui_dialog_support.h"
 
 class VideoFormatDialog : public DialogUser {
@@ -9,19 +8,6 @@ protected:
         DialogUser::SetUp();
         channel = Open(VIDEO_IN);
         ASSERT_GT(channel, 1u);
-    }
-    static void UseFormat(WORD bitCount, DWORD compression, LONG width, LONG height) {
-        BITMAPINFOHEADER format;
-        InitBitmapHeader(&format);
-        SetBitmapFormat(&format, bitCount, compression);
-        SetBitmapSize(&format, width, height);
-        ASSERT_TRUE(SetImageFormat(&format));
-    }
-    static BITMAPINFOHEADER FormatNow() {
-        BITMAPINFOHEADER format;
-        memset(&format, 0, sizeof format);
-        GetImageFormat(&format);
-        return format;
     }
     DWORD_PTR channel = 0;
 };
