@@ -1,6 +1,6 @@
 // The resource script as the window system builds it from the module's
-// resources: every dialog template in each of its languages, the trace
-// window's template and the version record.
+// resources: every dialog template in each of its languages and the trace
+// window's template (tarncap --version reads the version record).
 #include <stdio.h>
 #include <strings.h>
 
@@ -328,23 +328,6 @@ TEST_F(Templates, TheTraceWindowIsAResizableFrameAroundOneUnsortedList) {
     char text[16] = "";
     SendMessageA(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(text));
     EXPECT_STREQ(text, "b line");
-}
-
-TEST_F(Templates, TheVersionRecordNamesTheDriverAndItsVersion) {
-    char file[MAX_PATH] = "";
-    ASSERT_GT(GetModuleFileNameA(module, file, sizeof file), 0u);
-    DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(file, &handle);
-    ASSERT_GT(size, 0u) << PosixLastProblem();
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(file, handle, size, block.data()));
-    for (auto field : {std::make_pair("FileVersion", "1.0.3.0"), std::make_pair("OriginalFilename", "mbktarn2u.drv")}) {
-        std::string query = std::string("\\StringFileInfo\\040904e4\\") + field.first;
-        void* value = nullptr;
-        UINT length = 0;
-        ASSERT_TRUE(VerQueryValueA(block.data(), query.c_str(), &value, &length)) << query;
-        EXPECT_STREQ(static_cast<const char*>(value), field.second);
-    }
 }
 
 }  // namespace
