@@ -25,9 +25,6 @@ DWORD Dword(const std::string& s, size_t at) {
     return (DWORD)(BYTE)s[at] | (DWORD)(BYTE)s[at + 1] << 8 | (DWORD)(BYTE)s[at + 2] << 16 |
            (DWORD)(BYTE)s[at + 3] << 24;
 }
-WORD Word(const std::string& s, size_t at) {
-    return (WORD)((BYTE)s[at] | (BYTE)s[at + 1] << 8);
-}
 
 // Reads the chunks in [begin, end); false when one overruns its parent.
 bool ReadChunks(const std::string& file, size_t begin, size_t end, std::vector<Chunk>* out) {
@@ -127,11 +124,8 @@ TEST_F(AviFile, FramesAreIndexedAndCountedInBothHeaders) {
     ASSERT_EQ(Strh().size(), 56u);
     EXPECT_EQ(Strh().substr(0, 8), "vidsDIB ");
     // scale and rate (15.15 frames a second), length, then the frame's right and bottom
-    EXPECT_EQ(Dword(Strh(), 20), 66000u);
-    EXPECT_EQ(Dword(Strh(), 24), 1000000u);
-    EXPECT_EQ(Dword(Strh(), 32), 3u);
-    EXPECT_EQ(Word(Strh(), 52), 16u);
-    EXPECT_EQ(Word(Strh(), 54), 8u);
+    const DWORD strh[][2] = {{20, 66000}, {24, 1000000}, {32, 3}, {52, 16 | 8 << 16}};
+    for (auto field : strh) EXPECT_EQ(Dword(Strh(), field[0]), field[1]) << "strh at " << field[0];
     EXPECT_EQ(Strf(), std::string(reinterpret_cast<const char*>(&format), 40));
     ASSERT_EQ(Movi().children.size(), 3u);
     ASSERT_EQ(Index().size(), 3u * 16);

@@ -10,8 +10,7 @@ protected:
         if (scenario) {
             ASSERT_EQ(SimSetScenario(scenario), 1) << PosixLastProblem();
         }
-        channel = Open(VIDEO_EXTERNALIN);
-        ASSERT_GT(channel, 1u);
+        OpenChannel(VIDEO_EXTERNALIN);
     }
     // Opens Advanced from Camera Settings, runs the steps in it, and closes
     // Camera Settings with OK afterwards.
@@ -29,7 +28,6 @@ protected:
         press(zoom, (client.right - ZOOM_FRAME_WIDTH) / 2 + dx, (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + dy);
     }
     typedef std::vector<DWORD> Rate;  // step, automatic
-    DWORD_PTR channel = 0;
 };
 
 TEST_F(AdvancedDialog, AutomaticAloneStaysOnCancelButALightingChoiceIsUndone) {

@@ -7,10 +7,8 @@ class CameraSettingsDialog : public DialogUser {
 protected:
     void SetUp() override {
         DialogUser::SetUp();
-        channel = Open(VIDEO_EXTERNALIN);
-        ASSERT_GT(channel, 1u);
+        OpenChannel(VIDEO_EXTERNALIN);
     }
-    DWORD_PTR channel = 0;
 };
 
 TEST_F(CameraSettingsDialog, SlidersAndNumbersApplyAtOnceAndCancelPutsTheOpeningBack) {

@@ -46,6 +46,10 @@ protected:
     }
     bool AllStepsRan() const { return next == steps.size(); }
 
+    void OpenChannel(DWORD kind) {
+        channel = Open(kind);
+        ASSERT_GT(channel, 1u);
+    }
     // DVM_DIALOG on a channel, as the host sends it.
     LRESULT ShowDialog(DWORD_PTR channel) { return Send(channel, DVM_DIALOG, 0, 0); }
     // The dialog of the channel with the steps acting in it: it answers
@@ -137,6 +141,7 @@ protected:
 
     std::vector<Step> steps;
     size_t next = 0;
+    DWORD_PTR channel = 0;
 };
 
 #endif

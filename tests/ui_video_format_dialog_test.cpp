@@ -6,14 +6,12 @@ class VideoFormatDialog : public DialogUser {
 protected:
     void SetUp() override {
         DialogUser::SetUp();
-        channel = Open(VIDEO_IN);
-        ASSERT_GT(channel, 1u);
+        OpenChannel(VIDEO_IN);
     }
     // Compression, depth, width and height.
     static std::vector<DWORD> Shape(const BITMAPINFOHEADER& f) {
         return {f.biCompression, f.biBitCount, (DWORD)f.biWidth, (DWORD)f.biHeight};
     }
-    DWORD_PTR channel = 0;
 };
 
 TEST_F(VideoFormatDialog, ASmallerDepthGivesUpTheLargeSizesAndCancelAppliesNothing) {
