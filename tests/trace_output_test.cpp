@@ -42,23 +42,20 @@ TEST_F(TraceOutput, LinesWithoutAWindowAreDroppedAndNotLogged) {
     EXPECT_EQ(ReadFileText(HomeFile("mbksynct.log")), "");
 }
 
+// In the Windows directory with one separator, while the name and its end fit.
 TEST_F(TraceOutput, TraceFilesGoInTheWindowsDirectoryWithOneSeparator) {
-    char path[MAX_PATH];
-    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
-    EXPECT_EQ(std::string(path), home + "\\mbktrace.log");
-    std::string slashed = home + "\\";
-    PosixSetWindowsDirectory(slashed.c_str());
-    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
-    EXPECT_EQ(std::string(path), home + "\\mbktrace.log");
-    // The longest directory that leaves room for the name and its end.
     std::string longest = home + "/" + std::string(MAX_PATH - 1 - 13 - home.size() - 1, 'd');
-    PosixSetWindowsDirectory(longest.c_str());
-    EXPECT_TRUE(TraceFilePath("mbktrace.log", path));
-    EXPECT_EQ(std::string(path), longest + "\\mbktrace.log");
-    longest += "d";
-    PosixSetWindowsDirectory(longest.c_str());
-    EXPECT_FALSE(TraceFilePath("mbktrace.log", path));
-    EXPECT_STREQ(path, "");
+    const std::pair<std::string, std::string> rows[] = {{home, home + "\\mbktrace.log"},
+                                                        {home + "\\", home + "\\mbktrace.log"},
+                                                        {longest, longest + "\\mbktrace.log"},
+                                                        {longest + "d", ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.first.size());
+        PosixSetWindowsDirectory(row.first.c_str());
+        char path[MAX_PATH] = "x";
+        EXPECT_EQ(TraceFilePath("mbktrace.log", path) != FALSE, !row.second.empty());
+        EXPECT_EQ(std::string(path), row.second);
+    }
 }
 
 TEST_F(TraceOutput, CompressionCodesReadAsText) {

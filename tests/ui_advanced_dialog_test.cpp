@@ -10,40 +10,24 @@ protected:
         if (scenario) {
             ASSERT_EQ(SimSetScenario(scenario), 1) << PosixLastProblem();
         }
-        channel = Open(VIDEO_EXTERNALIN);
-        ASSERT_GT(channel, 1u);
+        OpenChannel(VIDEO_EXTERNALIN);
     }
     // Opens Advanced from Camera Settings, runs the steps in it, and closes
     // Camera Settings with OK afterwards.
     void InAdvanced(std::vector<Step> inner) {
-        std::vector<Step> all;
-        all.push_back([](HWND d) { PosixClick(d, IDC_ADVANCED); });
-        for (Step& step : inner) all.push_back(step);
-        all.push_back([](HWND d) { PosixClick(d, IDOK); });
-        Act(all);
-        EXPECT_EQ(ShowDialog(channel), (LRESULT)DV_ERR_OK);
-        EXPECT_TRUE(AllStepsRan());
+        inner.insert(inner.begin(), [](HWND d) { PosixClick(d, IDC_ADVANCED); });
+        inner.push_back([](HWND d) { PosixClick(d, IDOK); });
+        Show(channel, inner);
     }
-    static DWORD StepNow() {
-        DWORD step = 0, automatic = 0;
-        GetFrameRate(&step, &automatic, nullptr);
-        return step;
+    // The point of the pan control at the given offset from the centre of
+    // the rectangle's starting place.
+    static void Mouse(HWND d, void (*press)(HWND, int, int), int dx, int dy) {
+        HWND zoom = GetDlgItem(d, IDC_PAN_TILT);
+        RECT client;
+        GetClientRect(zoom, &client);
+        press(zoom, (client.right - ZOOM_FRAME_WIDTH) / 2 + dx, (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + dy);
     }
-    static DWORD Automatic() {
-        DWORD step = 0, automatic = 0;
-        GetFrameRate(&step, &automatic, nullptr);
-        return automatic;
-    }
-    static void SetFormat(LONG width, LONG height) {
-        BITMAPINFOHEADER format;
-        memset(&format, 0, sizeof format);
-        ASSERT_TRUE(GetImageFormat(&format));
-        format.biWidth = width;
-        format.biHeight = height;
-        format.biSizeImage = (DWORD)(width * height * 3);
-        ASSERT_TRUE(SetImageFormat(&format));
-    }
-    DWORD_PTR channel = 0;
+    typedef std::vector<DWORD> Rate;  // step, automatic
 };
 
 TEST_F(AdvancedDialog, AutomaticAloneStaysOnCancelButALightingChoiceIsUndone) {
@@ -52,27 +36,32 @@ TEST_F(AdvancedDialog, AutomaticAloneStaysOnCancelButALightingChoiceIsUndone) {
     InAdvanced({
         [](HWND d) {
             EXPECT_EQ(Text(d), "Advanced Camera Settings");
+            // Opening moves no focus, so no radio is pressed by it; the
+            // procedure paints its own background.
+            EXPECT_NE(GetFocus(), GetNextDlgTabItem(d, nullptr, FALSE));
+            HDC dc = GetDC(d);
+            EXPECT_EQ(SendMessageA(d, WM_ERASEBKGND, (WPARAM)dc, 0), 0);
+            ReleaseDC(d, dc);
             EXPECT_TRUE(Checked(d, IDC_LIGHTING_MEDIUM));
             EXPECT_FALSE(Enabled(d, IDC_LIGHTING_NORMAL));
             PosixClick(d, IDC_LIGHTING_AUTOMATIC);
             EXPECT_TRUE(Enabled(d, IDC_LIGHTING_NORMAL));
-            EXPECT_EQ(Automatic(), 0u);
+            EXPECT_EQ(FrameRateNow(), (Rate{3, 0}));
             PosixClick(d, IDCANCEL);
         },
     });
-    EXPECT_EQ(Automatic(), 0u);  // the automatic switch is not a lighting change
+    EXPECT_EQ(FrameRateNow(), (Rate{3, 0}));  // the automatic switch is not a lighting change
     InAdvanced({
         [](HWND d) {
             PosixClick(d, IDC_LIGHTING_NORMAL);
-            EXPECT_EQ(StepNow(), 1u);
+            EXPECT_EQ(FrameRateNow(), (Rate{1, 0}));
             EXPECT_TRUE(Enabled(d, IDC_LIGHTING_LOW));
             EXPECT_EQ(GetFocus(), GetDlgItem(d, IDC_LIGHTING_NORMAL));
             EXPECT_STRNE(PosixCursorName(), "wait");
             PosixClick(d, IDCANCEL);
         },
     });
-    EXPECT_EQ(StepNow(), 3u);
-    EXPECT_EQ(Automatic(), 0u);
+    EXPECT_EQ(FrameRateNow(), (Rate{3, 0}));
 }
 
 TEST_F(AdvancedDialog, CancelBringsBackBothTheStepAndAutomaticAfterAManualChoice) {
@@ -82,13 +71,11 @@ TEST_F(AdvancedDialog, CancelBringsBackBothTheStepAndAutomaticAfterAManualChoice
         [](HWND d) {
             PosixClick(d, IDC_LIGHTING_AUTOMATIC);
             PosixClick(d, IDC_LIGHTING_LOW);
-            EXPECT_EQ(StepNow(), 5u);
-            EXPECT_EQ(Automatic(), 0u);
+            EXPECT_EQ(FrameRateNow(), (Rate{5, 0}));
             PosixClick(d, IDCANCEL);
         },
     });
-    EXPECT_EQ(StepNow(), 3u);
-    EXPECT_EQ(Automatic(), 1u);
+    EXPECT_EQ(FrameRateNow(), (Rate{3, 1}));
 }
 
 TEST_F(AdvancedDialog, InAutomaticModeTheRadiosFollowTheCameraAboutOnceASecond) {
@@ -106,7 +93,10 @@ TEST_F(AdvancedDialog, InAutomaticModeTheRadiosFollowTheCameraAboutOnceASecond) 
     });
 }
 
-TEST_F(AdvancedDialog, OldFirmwareTurnsTheBandingFilterOffForLowAndBackAfterIt) {
+// Old firmware turns the banding filter off for Low and back after it
+// (Cancel brings back the step and, with it, the filter); new firmware
+// keeps it.
+TEST_F(AdvancedDialog, OnlyOldFirmwareGivesUpTheBandingFilterForLow) {
     OpenCamera("firmware 1.6\n");
     ASSERT_TRUE(SetFrameRate(1, 0));
     ASSERT_TRUE(SetBanding(1));
@@ -124,15 +114,11 @@ TEST_F(AdvancedDialog, OldFirmwareTurnsTheBandingFilterOffForLowAndBackAfterIt) 
             PosixClick(d, IDCANCEL);
         },
     });
-    // Cancel brings back the step and, with it, the filter.
-    EXPECT_EQ(StepNow(), 1u);
+    EXPECT_EQ(FrameRateNow(), (Rate{1, 0}));
     EXPECT_EQ(GetBanding(), 1u);
-}
 
-TEST_F(AdvancedDialog, NewFirmwareKeepsTheFilterWithLow) {
+    Close(channel);
     OpenCamera("firmware 2.0\n");
-    ASSERT_TRUE(SetFrameRate(1, 0));
-    ASSERT_TRUE(SetBanding(1));
     InAdvanced({
         [](HWND d) {
             PosixClick(d, IDC_LIGHTING_LOW);
@@ -141,40 +127,37 @@ TEST_F(AdvancedDialog, NewFirmwareKeepsTheFilterWithLow) {
             PosixClick(d, IDOK);
         },
     });
-    EXPECT_EQ(StepNow(), 5u);
+    EXPECT_EQ(FrameRateNow(), (Rate{5, 0}));
 }
 
 TEST_F(AdvancedDialog, MainsBacklightAndBandingAreUndoneOnlyWhenChanged) {
     OpenCamera();
     ASSERT_TRUE(SetBanding(0));
     ASSERT_TRUE(SetMainsFrequency(0));
+    auto settings = [] {
+        DWORD mains = 9;
+        GetMainsFrequency(&mains);
+        return std::vector<DWORD>{mains, GetBanding(), GetBacklight()};
+    };
     InAdvanced({
-        [](HWND d) {
+        [&settings](HWND d) {
             EXPECT_FALSE(Enabled(d, IDC_FILTER_60HZ));  // only with the filter on
             EXPECT_EQ(PosixClick(d, IDC_FILTER_60HZ), 0);
             PosixClick(d, IDC_BANDING_ENABLED);
             EXPECT_EQ(GetBanding(), 1u);
             PosixClick(d, IDC_FILTER_60HZ);
-            DWORD mains = 9;
-            GetMainsFrequency(&mains);
-            EXPECT_EQ(mains, 1u);
-            EXPECT_EQ(GetBanding(), 1u);
             PosixClick(d, IDC_BACKLIT);
             PosixClick(d, IDC_BACKLIT);  // twice: no change
-            EXPECT_EQ(GetBacklight(), 0u);
+            EXPECT_EQ(settings(), (std::vector<DWORD>{1, 1, 0}));
             PosixClick(d, IDCANCEL);
         },
     });
-    DWORD mains = 9;
-    GetMainsFrequency(&mains);
-    EXPECT_EQ(mains, 0u);
-    EXPECT_EQ(GetBanding(), 0u);
-    EXPECT_EQ(GetBacklight(), 0u);
+    EXPECT_EQ(settings(), (std::vector<DWORD>{0, 0, 0}));
 }
 
 TEST_F(AdvancedDialog, PanTiltOnlyBelowTheFullSensor) {
     OpenCamera();
-    SetFormat(352, 288);
+    UseFormat(24, BI_RGB, 352, 288);
     InAdvanced({
         [](HWND d) {
             EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "Pan/Tilt only at 176x144 or smaller");
@@ -183,7 +166,7 @@ TEST_F(AdvancedDialog, PanTiltOnlyBelowTheFullSensor) {
             PosixClick(d, IDOK);
         },
     });
-    SetFormat(320, 240);
+    UseFormat(24, BI_RGB, 320, 240);
     InAdvanced({
         [](HWND d) {
             EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "&Pan/Tilt Control");
@@ -196,68 +179,45 @@ TEST_F(AdvancedDialog, PanTiltOnlyBelowTheFullSensor) {
 TEST_F(AdvancedDialog, ADragPansTheWindowUncompressedAndCancelPutsItBack) {
     OpenCamera();
     ASSERT_TRUE(SetCompressionSettings(1, 0, 40, 60, 50));
-    RECT opening;
+    RECT opening, window;
     DWORD zoom = 9;
     ASSERT_TRUE(GetImageWindow(&opening, &zoom));
     ASSERT_EQ(zoom, 0u);
     InAdvanced({
-        [](HWND d) {
+        [&](HWND d) {
             EXPECT_FALSE(Enabled(d, IDC_PAN_TILT));
             PosixClick(d, IDC_ZOOM);
             EXPECT_TRUE(Enabled(d, IDC_PAN_TILT));
-            RECT window;
-            DWORD zoomed = 0;
-            GetImageWindow(&window, &zoomed);
-            EXPECT_EQ(zoomed, 1u);
+            GetImageWindow(&window, &zoom);
+            EXPECT_EQ(zoom, 1u);
             EXPECT_EQ(window.left, 88);  // centred in the 352 x 288 sensor
             EXPECT_EQ(window.top, 72);
-            // The pan rectangle starts centred in the control's frame.
-            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
-            RECT client;
-            GetClientRect(zoomControl, &client);
-            int x = (client.right - ZOOM_FRAME_WIDTH) / 2 + 60;
-            int y = (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + 50;
-            PosixMouseDown(zoomControl, x, y);
+            Mouse(d, PosixMouseDown, 60, 50);
         },
         [](HWND d) {
             EXPECT_EQ(CompressionNow().mode, 0);  // uncompressed while dragging
-            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
-            RECT client;
-            GetClientRect(zoomControl, &client);
-            int x = (client.right - ZOOM_FRAME_WIDTH) / 2 + 60;
-            int y = (client.bottom - ZOOM_FRAME_HEIGHT) / 2 + 50;
-            PosixMouseMove(zoomControl, x - 10, y + 5);
+            Mouse(d, PosixMouseMove, 50, 55);
         },
-        [](HWND d) {
+        [&](HWND d) {
             // 10 control pixels are 20 sensor pixels; the camera's window
             // keeps to units of 8 columns and 4 rows.
             LRESULT position = SendDlgItemMessageA(d, IDC_PAN_TILT, ZM_GETPOSITION, 0, 0);
             EXPECT_EQ(LOWORD(position), 68);
             EXPECT_EQ(HIWORD(position), 82);
-            RECT window;
             GetImageWindow(&window, nullptr);
             EXPECT_EQ(window.left, 64);
             EXPECT_EQ(window.top, 80);
             EXPECT_EQ(window.right - window.left, 176);
-            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
-            RECT client;
-            GetClientRect(zoomControl, &client);
-            PosixMouseUp(zoomControl, 0, 0);
+            PosixMouseUp(GetDlgItem(d, IDC_PAN_TILT), 0, 0);
         },
         [](HWND d) {
-            Compression c = CompressionNow();
-            EXPECT_EQ(c.mode, 1);
-            EXPECT_EQ(c.previewLevel, 60u);
+            EXPECT_EQ(CompressionNow(), (Compression{1, 0, 40, 60, 50}));
             PosixClick(d, IDCANCEL);
         },
     });
-    RECT after;
-    zoom = 9;
-    GetImageWindow(&after, &zoom);
+    GetImageWindow(&window, &zoom);
     EXPECT_EQ(zoom, 0u);
-    EXPECT_EQ(after.left, opening.left);
-    EXPECT_EQ(after.top, opening.top);
-    EXPECT_EQ(after.right, opening.right);
+    EXPECT_TRUE(EqualRect(&window, &opening));
 }
 
 TEST_F(AdvancedDialog, ADragCutShortByTheDialogsEndStillGivesTheCompressionBack) {
@@ -266,20 +226,14 @@ TEST_F(AdvancedDialog, ADragCutShortByTheDialogsEndStillGivesTheCompressionBack)
     InAdvanced({
         [](HWND d) {
             PosixClick(d, IDC_ZOOM);
-            HWND zoomControl = GetDlgItem(d, IDC_PAN_TILT);
-            RECT client;
-            GetClientRect(zoomControl, &client);
-            PosixMouseDown(zoomControl, client.right / 2, client.bottom / 2);
+            Mouse(d, PosixMouseDown, ZOOM_FRAME_WIDTH / 2, ZOOM_FRAME_HEIGHT / 2);
         },
         [](HWND d) {
             EXPECT_EQ(CompressionNow().mode, 0);
             PosixPressKey(VK_RETURN);
         },
     });
-    Compression c = CompressionNow();
-    EXPECT_EQ(c.mode, 1);
-    EXPECT_EQ(c.videoConf, 1);
-    EXPECT_EQ(c.conferenceLevel, 40u);
+    EXPECT_EQ(CompressionNow(), (Compression{1, 1, 40, 60, 50}));
 }
 
 // Above QCIF the pan window lies on the full sensor; switching the zoom off

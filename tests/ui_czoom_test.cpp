@@ -31,6 +31,10 @@ const int kClientWidth = 180;
 const int kClientHeight = 166;
 const POINT kOrigin = {1, 10};
 
+std::vector<LONG> Corners(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 class ZoomControl : public FreshHome {
 protected:
     HINSTANCE module = GetModuleHandleA(nullptr);
@@ -67,7 +71,8 @@ protected:
         FreshHome::TearDown();
     }
 
-    POINT Position() {
+    typedef std::vector<LONG> Point;
+    Point Position() {
         LRESULT position = SendMessageA(zoom, ZM_GETPOSITION, 0, 0);
         return {LOWORD(position), HIWORD(position)};
     }
@@ -78,9 +83,9 @@ protected:
     // The pan rectangle in client coordinates, from its reported position and
     // the given size in frame pixels.
     RECT PanInClient(LONG width, LONG height) {
-        POINT p = Position();
-        LONG left = p.x / 2 + 1 + kOrigin.x;
-        LONG top = p.y / 2 + 1 + kOrigin.y;
+        Point p = Position();
+        LONG left = p[0] / 2 + 1 + kOrigin.x;
+        LONG top = p[1] / 2 + 1 + kOrigin.y;
         return {left, top, left + width, top + height};
     }
     std::vector<WORD> Codes() {
@@ -92,8 +97,14 @@ protected:
         }
         return codes;
     }
-    RECT ScreenRect(RECT r) {
-        POINT a = {r.left, r.top}, b = {r.right, r.bottom};
+    // The cursor's clipping, and a client rectangle of the control, as corners on the screen.
+    static std::vector<LONG> Clip() {
+        RECT clip;
+        GetClipCursor(&clip);
+        return Corners(clip);
+    }
+    std::vector<LONG> Screen(LONG left, LONG top, LONG right, LONG bottom) {
+        POINT a = {left, top}, b = {right, bottom};
         ClientToScreen(zoom, &a);
         ClientToScreen(zoom, &b);
         return {a.x, a.y, b.x, b.y};
@@ -112,22 +123,13 @@ protected:
     }
 };
 
-void ExpectRect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.right, right);
-    EXPECT_EQ(r.bottom, bottom);
-}
-
 TEST_F(ZoomControl, StartsWithAQuarterOfTheSensorCentredAndPaintsFrameAndRectangle) {
-    POINT p = Position();
-    EXPECT_EQ(p.x, 88);
-    EXPECT_EQ(p.y, 72);
+    EXPECT_EQ(Position(), (Point{88, 72}));
     std::vector<PosixDrawCall> calls = Paint();
     ASSERT_EQ(calls.size(), 2u);
-    ExpectRect(calls[0].rect, 1, 10, 179, 156);
+    EXPECT_EQ(Corners(calls[0].rect), (Point{1, 10, 179, 156}));
     EXPECT_EQ(calls[0].color, RGB(0, 0, 0));
-    ExpectRect(calls[1].rect, 1 + 45, 10 + 37, 1 + 133, 10 + 109);
+    EXPECT_EQ(Corners(calls[1].rect), (Point{1 + 45, 10 + 37, 1 + 133, 10 + 109}));
     EXPECT_EQ(calls[1].color, RGB(0, 0, 0));
 }
 
@@ -152,16 +154,14 @@ TEST_F(ZoomControl, APressOutsideTheRectangleOnlyTakesTheFocus) {
     PosixMouseDown(zoom, kOrigin.x + 10, kOrigin.y + 10);
     PosixMouseMove(zoom, kOrigin.x + 30, kOrigin.y + 30);
     PosixMouseUp(zoom, kOrigin.x + 30, kOrigin.y + 30);
-    PosixRunMessages();
-    EXPECT_EQ(GetFocus(), zoom);
-    EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_TRUE(notifications.empty());
-    EXPECT_EQ(Position().x, 88);
     // The right and bottom edges are not part of the rectangle.
     PosixMouseDown(zoom, kOrigin.x + 133, kOrigin.y + 60);
     PosixMouseDown(zoom, kOrigin.x + 60, kOrigin.y + 109);
     PosixRunMessages();
+    EXPECT_EQ(GetFocus(), zoom);
+    EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_TRUE(notifications.empty());
+    EXPECT_EQ(Position(), (Point{88, 72}));
 }
 
 TEST_F(ZoomControl, ADragCapturesClipsAndReportsThroughPostedNotifications) {
@@ -172,20 +172,14 @@ TEST_F(ZoomControl, ADragCapturesClipsAndReportsThroughPostedNotifications) {
     EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED}));
     EXPECT_EQ(GetCapture(), zoom);
     EXPECT_STREQ(PosixCursorName(), "cross");
-    RECT clip;
-    GetClipCursor(&clip);
-    RECT expected = ScreenRect({pan.left - 1, pan.top - 1, pan.right + 1, pan.bottom + 1});
-    ExpectRect(clip, expected.left, expected.top, expected.right, expected.bottom);
+    EXPECT_EQ(Clip(), Screen(pan.left - 1, pan.top - 1, pan.right + 1, pan.bottom + 1));
 
     notifications.clear();
     PosixMouseMove(zoom, pan.left + 5 + 10, pan.top + 5 - 4);
     PosixRunMessages();
     EXPECT_EQ(Codes(), std::vector<WORD>({ZN_MOVED}));
-    EXPECT_EQ(Position().x, 88 + 20);
-    EXPECT_EQ(Position().y, 72 - 8);
-    GetClipCursor(&clip);
-    expected = ScreenRect({pan.left + 9, pan.top - 5, pan.right + 11, pan.bottom - 3});
-    ExpectRect(clip, expected.left, expected.top, expected.right, expected.bottom);
+    EXPECT_EQ(Position(), (Point{88 + 20, 72 - 8}));
+    EXPECT_EQ(Clip(), Screen(pan.left + 9, pan.top - 5, pan.right + 11, pan.bottom - 3));
 
     // A move to where the mouse already was reports nothing.
     notifications.clear();
@@ -198,51 +192,53 @@ TEST_F(ZoomControl, ADragCapturesClipsAndReportsThroughPostedNotifications) {
     EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGENDED}));
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_STRNE(PosixCursorName(), "cross");
-    GetClipCursor(&clip);
-    EXPECT_GT(clip.right - clip.left, 400) << "the clipping is released";
+    EXPECT_GT(Clip()[2] - Clip()[0], 400) << "the clipping is released";
 }
 
-TEST_F(ZoomControl, AgainstTheLeftEdgeTheRectangleStaysAndTheCursorKeepsItsGrip) {
-    ASSERT_TRUE(SetPosition(0, 0));
-    EXPECT_EQ(Position().x, 0);
-    EXPECT_EQ(Position().y, 0);
-    RECT pan = PanInClient(88, 72);
-    POINT grip = {pan.left + 10, pan.top + 10};
-    PosixMouseDown(zoom, grip.x, grip.y);
-    // Left is blocked at the edge; down still moves.
-    PosixMouseMove(zoom, grip.x - 1, grip.y + 3);
-    PosixRunMessages();
-    EXPECT_EQ(Position().x, 0);
-    EXPECT_EQ(Position().y, 6);
-    POINT cursor;
-    GetCursorPos(&cursor);
-    POINT held = {grip.x, grip.y + 3};
-    ClientToScreen(zoom, &held);
-    EXPECT_EQ(cursor.x, held.x);
-    EXPECT_EQ(cursor.y, held.y);
-    // Away from the edge the rectangle follows the mouse again.
-    PosixMouseMove(zoom, grip.x + 4, grip.y + 3);
-    PosixMouseUp(zoom, grip.x + 4, grip.y + 3);
-    PosixRunMessages();
-    EXPECT_EQ(Position().x, 8);
-    EXPECT_EQ(Position().y, 6);
+// Against an edge the rectangle stays on that axis, still follows the
+// other, and the cursor keeps its grip; away from it, it follows again.
+TEST_F(ZoomControl, AgainstAnEdgeTheRectangleStaysAndTheCursorKeepsItsGrip) {
+    struct Edge {
+        const char* name;
+        LONG x, y;   // a position touching only this edge
+        int ox, oy;  // outwards
+    };
+    const Edge edges[] = {
+        {"left", 0, 50, -1, 0}, {"top", 100, 0, 0, -1}, {"right", 176, 50, 1, 0}, {"bottom", 100, 144, 0, 1}};
+    for (const Edge& e : edges) {
+        SCOPED_TRACE(e.name);
+        ASSERT_TRUE(SetPosition(e.x, e.y));
+        ASSERT_EQ(Position(), (Point{e.x, e.y}));
+        RECT pan = PanInClient(88, 72);
+        LONG ax = e.oy * e.oy * 3, ay = e.ox * e.ox * 3;  // along the edge
+        POINT grip = {pan.left + 10, pan.top + 10}, held = {grip.x + ax, grip.y + ay};
+        PosixMouseDown(zoom, grip.x, grip.y);
+        PosixMouseMove(zoom, held.x + e.ox, held.y + e.oy);
+        PosixRunMessages();
+        EXPECT_EQ(Position(), (Point{e.x + 2 * ax, e.y + 2 * ay}));
+        POINT cursor;
+        GetCursorPos(&cursor);
+        ClientToScreen(zoom, &held);
+        EXPECT_EQ(std::vector<LONG>({cursor.x, cursor.y}), std::vector<LONG>({held.x, held.y}));
+        PosixMouseMove(zoom, grip.x + ax - 4 * e.ox, grip.y + ay - 4 * e.oy);
+        PosixMouseUp(zoom, grip.x + ax - 4 * e.ox, grip.y + ay - 4 * e.oy);
+        PosixRunMessages();
+        EXPECT_EQ(Position(), (Point{e.x + 2 * ax - 8 * e.ox, e.y + 2 * ay - 8 * e.oy}));
+    }
 }
 
 TEST_F(ZoomControl, PositionsOutsideTheFrameAreRefusedAxisByAxis) {
     EXPECT_TRUE(SetPosition(100, 50));
-    EXPECT_EQ(Position().x, 100);
-    EXPECT_EQ(Position().y, 50);
+    EXPECT_EQ(Position(), (Point{100, 50}));
     // Both axes outside: refused, nothing changes.
     EXPECT_FALSE(SetPosition(400, 300));
-    EXPECT_EQ(Position().x, 100);
+    EXPECT_EQ(Position(), (Point{100, 50}));
     // One axis inside: adopted, and the other keeps its place so that the
     // rectangle never leaves the sensor.
     EXPECT_TRUE(SetPosition(30, 300));
-    EXPECT_EQ(Position().x, 30);
-    EXPECT_EQ(Position().y, 50);
+    EXPECT_EQ(Position(), (Point{30, 50}));
     EXPECT_TRUE(SetPosition(176, 144));  // the far corner of a 176 x 144 window
-    EXPECT_EQ(Position().x, 176);
-    EXPECT_EQ(Position().y, 144);
+    EXPECT_EQ(Position(), (Point{176, 144}));
     EXPECT_FALSE(SendMessageA(zoom, ZM_SETPOSITION, 0, 0));
 }
 
@@ -254,14 +250,11 @@ TEST_F(ZoomControl, ASizeCentresTheRectangleWithoutRepainting) {
     EXPECT_EQ(SendMessageA(zoom, ZM_SETSIZE, 0, reinterpret_cast<LPARAM>(&sensor)), 0);
     PosixRunMessages();
     EXPECT_EQ(PosixDrawCount(zoom), 0);
-    EXPECT_EQ(Position().x, 88);
-    EXPECT_EQ(Position().y, 72);
+    EXPECT_EQ(Position(), (Point{88, 72}));
     RECT small = {0, 0, 160, 120};
     SendMessageA(zoom, ZM_SETSIZE, 0, reinterpret_cast<LPARAM>(&small));
-    EXPECT_EQ(Position().x, 96);
-    EXPECT_EQ(Position().y, 84);
-    std::vector<PosixDrawCall> calls = Paint();
-    ExpectRect(calls.back().rect, kOrigin.x + 49, kOrigin.y + 43, kOrigin.x + 129, kOrigin.y + 103);
+    EXPECT_EQ(Position(), (Point{96, 84}));
+    EXPECT_EQ(Corners(Paint().back().rect), (Point{kOrigin.x + 49, kOrigin.y + 43, kOrigin.x + 129, kOrigin.y + 103}));
 }
 
 TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
@@ -270,9 +263,7 @@ TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
     SetCapture(parent);
     PosixRunMessages();
     EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED, ZN_DRAGENDED}));
-    RECT clip;
-    GetClipCursor(&clip);
-    EXPECT_GT(clip.right - clip.left, 400);
+    EXPECT_GT(Clip()[2] - Clip()[0], 400);
     EXPECT_STRNE(PosixCursorName(), "cross");
     // The button coming up later changes nothing.
     notifications.clear();
@@ -281,7 +272,7 @@ TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
     PosixMouseUp(zoom, pan.left + 20, pan.top + 2);
     PosixRunMessages();
     EXPECT_TRUE(notifications.empty());
-    EXPECT_EQ(Position().x, 88);
+    EXPECT_EQ(Position(), (Point{88, 72}));
 }
 
 TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade) {
@@ -295,9 +286,7 @@ TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade)
     RECT pan = PanInClient(88, 72);
     PosixMouseDown(zoom, pan.left + 1, pan.top + 1);
     DestroyWindow(zoom);
-    RECT clip;
-    GetClipCursor(&clip);
-    EXPECT_GT(clip.right - clip.left, 400);
+    EXPECT_GT(Clip()[2] - Clip()[0], 400);
     EXPECT_EQ(PosixLiveGdiObjects(), gdi);
     EXPECT_EQ(PosixLiveLocalBlocks(), local);
 }

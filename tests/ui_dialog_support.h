@@ -5,10 +5,12 @@
 #define TARN2_TESTS_UI_DIALOG_SUPPORT_H
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "device/device.h"
+#include "device/grabber.h"
 #include "driver_support.h"
 #include "platform/posix/posix_windows.h"
 #include "sim/sim.h"
@@ -44,8 +46,19 @@ protected:
     }
     bool AllStepsRan() const { return next == steps.size(); }
 
+    void OpenChannel(DWORD kind) {
+        channel = Open(kind);
+        ASSERT_GT(channel, 1u);
+    }
     // DVM_DIALOG on a channel, as the host sends it.
     LRESULT ShowDialog(DWORD_PTR channel) { return Send(channel, DVM_DIALOG, 0, 0); }
+    // The dialog of the channel with the steps acting in it: it answers
+    // DV_ERR_OK once every step ran.
+    void Show(DWORD_PTR channel, std::vector<Step> list) {
+        Act(std::move(list));
+        EXPECT_EQ(ShowDialog(channel), (LRESULT)DV_ERR_OK);
+        EXPECT_TRUE(AllStepsRan());
+    }
 
     static std::string Text(HWND window) {
         char text[256] = "";
@@ -58,8 +71,15 @@ protected:
     static UINT Number(HWND dialog, int id) { return GetDlgItemInt(dialog, id, nullptr, FALSE); }
     static int Position(HWND dialog, int id) { return GetScrollPos(GetDlgItem(dialog, id), SB_CTL); }
 
+    // The device's settings, each read whole so that one check compares all.
     struct Colour {
         DWORD brightness = 0, contrast = 0, colour = 0;
+        bool operator==(const Colour& o) const {
+            return brightness == o.brightness && contrast == o.contrast && colour == o.colour;
+        }
+        friend std::ostream& operator<<(std::ostream& out, const Colour& c) {
+            return out << c.brightness << "/" << c.contrast << "/" << c.colour;
+        }
     };
     static Colour ColourNow() {
         Colour c;
@@ -69,11 +89,38 @@ protected:
     struct Compression {
         LONG mode = 0, videoConf = 0;
         WORD conferenceLevel = 0, previewLevel = 0, quality = 0;
+        bool operator==(const Compression& o) const {
+            return mode == o.mode && videoConf == o.videoConf && conferenceLevel == o.conferenceLevel &&
+                   previewLevel == o.previewLevel && quality == o.quality;
+        }
+        friend std::ostream& operator<<(std::ostream& out, const Compression& c) {
+            return out << c.mode << "/" << c.videoConf << "/" << c.conferenceLevel << "/" << c.previewLevel << "/"
+                       << c.quality;
+        }
     };
     static Compression CompressionNow() {
         Compression c;
         GetCompressionSettings(&c.mode, &c.videoConf, &c.conferenceLevel, &c.previewLevel, &c.quality);
         return c;
+    }
+    // The frame-rate step and whether it is automatic.
+    static std::vector<DWORD> FrameRateNow() {
+        DWORD step = 0, automatic = 0;
+        GetFrameRate(&step, &automatic, nullptr);
+        return {step, automatic};
+    }
+    static void UseFormat(WORD bitCount, DWORD compression, LONG width, LONG height) {
+        BITMAPINFOHEADER format;
+        InitBitmapHeader(&format);
+        SetBitmapFormat(&format, bitCount, compression);
+        SetBitmapSize(&format, width, height);
+        ASSERT_TRUE(SetImageFormat(&format));
+    }
+    static BITMAPINFOHEADER FormatNow() {
+        BITMAPINFOHEADER format;
+        memset(&format, 0, sizeof format);
+        GetImageFormat(&format);
+        return format;
     }
 
     // Registry values of kinds the driver's own calls do not write.
@@ -94,6 +141,7 @@ protected:
 
     std::vector<Step> steps;
     size_t next = 0;
+    DWORD_PTR channel = 0;
 };
 
 #endif
