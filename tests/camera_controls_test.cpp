@@ -41,7 +41,7 @@ TEST_F(CameraControls, OlderFirmwareKeepsItsOwnGain) {
 TEST_F(CameraControls, ALatchedErrorRecordsNothingAndIsCleared) {
     // Every exposure command is refused from here on.
     Scenario("fault error 0xA0 4 cmd 0x04\n");
-    BringUp(false);
+    BringUp(kHighPower);
     state->exposureMode = 2;
     state->centreWeight = 1;
     state->frameRate = 1;
@@ -182,7 +182,7 @@ TEST_F(CameraControls, CentreWeightWaitsForAFrameBeforeTheCheck) {
 TEST_F(CameraControls, StatusCheckFailuresAreTracedWithTheOperation) {
     if (!CaptureTrace()) GTEST_SKIP() << "no trace window without the window system";
     Scenario("fault error 0xA0 4 cmd 0x04 1\n");
-    BringUp(false);
+    BringUp(kHighPower);
     EXPECT_EQ(camSetAutoExposure(state, 1), -1);
     EXPECT_NE(TraceText().find("Error in camSetAutoExposure(), FatalError = 0x00, CmdError = 0x04"), std::string::npos);
 }

@@ -100,7 +100,7 @@ TEST_F(CameraExposure, Firmware12WritesItsDataBytesAndKeepsTheGridInAByte) {
 
 TEST_F(CameraExposure, ARefusedFlickerChangeLeavesTheStateAlone) {
     Scenario("fault error 0xA0 10 cmd 0x04 1\nfault error 0xA0 4 cmd 0x04 1\n");
-    BringUp(false);
+    BringUp(kHighPower);
     state->flickerPeriod = 92;
     EXPECT_EQ(camSetFlicker(state, 1, 200), -1);
     EXPECT_EQ(state->flickerState, 0u);
