@@ -35,6 +35,12 @@ inline std::vector<SimCommandRecord> Sent(BYTE group, BYTE number) {
 inline std::vector<BYTE> Params(const SimCommandRecord& record) {
     return std::vector<BYTE>(record.parameters, record.parameters + 4);
 }
+// The parameter bytes of every logged command of one group and number.
+inline std::vector<std::vector<BYTE>> ParamsOf(BYTE group, BYTE number) {
+    std::vector<std::vector<BYTE>> list;
+    for (const SimCommandRecord& record : Sent(group, number)) list.push_back(Params(record));
+    return list;
+}
 inline std::vector<BYTE> Data(const SimCommandRecord& record) {
     return std::vector<BYTE>(record.data, record.data + 8);
 }
