@@ -6,6 +6,7 @@
 #ifndef TARN2_TESTS_DECODER_SUPPORT_H
 #define TARN2_TESTS_DECODER_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <math.h>
 #include <string.h>
 
@@ -14,9 +15,9 @@
 
 #include "decoder/frame_format.h"
 #include "device/grabber.h"
+#include "platform/win32.h"
 #include "sim/camera.h"
 #include "sim/scene.h"
-#include "test_support.h"
 
 // The output formats, as an application names them.
 struct OutputFormat {

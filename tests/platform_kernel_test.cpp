@@ -70,10 +70,35 @@ TEST_F(Kernel, ProfileFilesByBareNameLiveInTheWindowsDirectory) {
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickExp", 146, "mbkzelt.ini"), 146u);
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "Bad", 9, "mbkzelt.ini"), 0u);
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickMax", 250, "missing.ini"), 250u);
+    // Numbers as Windows reads them (Wine's conformance tests run there):
+    // the leading number, hexadecimal too, negatives as they are, 32 bits;
+    // an empty value is no value.
+    struct Row {
+        const char* text;
+        UINT value;
+    } rows[] = {{"-1", 4294967295u}, {"+1", 1}, {"42A9", 42}, {"B42", 0}, {"4294967297", 1}, {" 0x40", 64}, {"", 250}};
+    for (const Row& row : rows) {
+        WritePrivateProfileStringA("TARN", "Row", row.text, "mbkzelt.ini");
+        EXPECT_EQ(GetPrivateProfileIntA("TARN", "Row", 250, "mbkzelt.ini"), row.value) << row.text;
+    }
     std::string path = HomeFile("sub") + "\\my.ini";  // a Windows path with a backslash
     ASSERT_EQ(system(("mkdir -p " + HomeFile("sub")).c_str()), 0);
     EXPECT_TRUE(WritePrivateProfileStringA("TARN", "FlickExp", "99", path.c_str()));
     EXPECT_EQ(GetPrivateProfileIntA("TARN", "FlickExp", 0, path.c_str()), 99u);
+}
+
+// The driver manager's default answers: loading, enabling and their undoing
+// succeed, installing and removing are OK, everything else is 0, opening
+// and closing included (they are the driver's own business).
+TEST_F(Kernel, DefDriverProcAnswersAsTheDriverManagerDoes) {
+    const struct {
+        UINT msg;
+        LRESULT result;
+    } rows[] = {
+        {DRV_LOAD, 1}, {DRV_ENABLE, 1},    {DRV_OPEN, 0},           {DRV_CLOSE, 0},           {DRV_DISABLE, 1},
+        {DRV_FREE, 1}, {DRV_CONFIGURE, 0}, {DRV_QUERYCONFIGURE, 0}, {DRV_INSTALL, DRVCNF_OK}, {DRV_REMOVE, DRVCNF_OK},
+        {DRV_USER, 0}};
+    for (const auto& row : rows) EXPECT_EQ(DefDriverProc(0, nullptr, row.msg, 0, 0), row.result) << row.msg;
 }
 
 TEST_F(Kernel, WindowsDirectoryAndAppendingFiles) {

@@ -30,18 +30,26 @@ TEST_F(Controls, EveryTextWrittenIntoAnEditReachesTheParentAsAChange) {
     EXPECT_STREQ(text, "4000000000");
 }
 
-TEST_F(Controls, GetDlgItemIntTakesBlanksAndDigitsOnly) {
+// As Windows (and Wine) read the box: leading digits count and what
+// follows them is ignored; a number too large for the result fails.
+TEST_F(Controls, GetDlgItemIntReadsTheLeadingNumber) {
     struct Case {
         const char* text;
         BOOL isSigned;
         BOOL ok;
         UINT value;
     } cases[] = {
-        {"  42 ", FALSE, TRUE, 42},      {"12a", FALSE, FALSE, 0},
-        {"", FALSE, FALSE, 0},           {"-5", TRUE, TRUE, static_cast<UINT>(-5)},
-        {"-5", FALSE, FALSE, 0},         {"4294967295", FALSE, TRUE, 4294967295u},
-        {"4294967296", FALSE, FALSE, 0}, {"2147483648", TRUE, FALSE, 0},
+        {"  42 ", FALSE, TRUE, 42},
+        {"12a", FALSE, TRUE, 12},
+        {"0x10", FALSE, TRUE, 0},
+        {"", FALSE, FALSE, 0},
+        {"-5", TRUE, TRUE, static_cast<UINT>(-5)},
+        {"-5", FALSE, TRUE, static_cast<UINT>(-5)},
+        {"4294967295", FALSE, TRUE, 4294967295u},
+        {"4294967296", FALSE, FALSE, 0},
+        {"2147483648", TRUE, FALSE, 0},
         {"- 3", TRUE, FALSE, 0},
+        {"x1", FALSE, FALSE, 0},
     };
     for (const Case& c : cases) {
         SetDlgItemTextA(dialog, 320, c.text);
@@ -130,6 +138,16 @@ TEST_F(Controls, AScrollBarReportsArrowsPagesAndThumbDragsToItsParent) {
     EXPECT_EQ(GetScrollPos(bar, SB_CTL), 100) << "the bar moves only when its owner says so";
     EXPECT_EQ(SendMessageA(bar, SBM_SETPOS, 0, TRUE), 100);
     EXPECT_EQ(GetScrollPos(bar, SB_CTL), 1);
+    // With the focus, its keys: arrows a line, Page Up and Down a page, Home
+    // and End the ends; other keys nothing.
+    SetFocus(bar);
+    Log().clear();
+    for (int key : {VK_RIGHT, VK_LEFT, VK_DOWN, VK_UP, VK_NEXT, VK_PRIOR, VK_HOME, VK_END, int('A')})
+        PosixPressKey(key);
+    PosixRunMessages();
+    EXPECT_EQ(Log(),
+              std::vector<std::string>({"hscroll 1 0 330", "hscroll 0 0 330", "hscroll 1 0 330", "hscroll 0 0 330",
+                                        "hscroll 3 0 330", "hscroll 2 0 330", "hscroll 6 0 330", "hscroll 7 0 330"}));
 }
 
 TEST_F(Controls, AListBoxKeepsItsItemsSelectionAndTopLine) {
