@@ -17,9 +17,9 @@ protected:
         return header;
     }
     // A camera brought up afresh with the frame rate automatic from that step.
-    void Automatic(DWORD step = 1, bool flicker = false) {
-        Restart("");
-        ASSERT_EQ(camSetColPar(state, 50, 50, 50), 0);
+    void Automatic(DWORD step = 1, bool flicker = false, const char* scenario = "", BYTE brightness = 50) {
+        Restart(scenario);
+        ASSERT_EQ(camSetColPar(state, brightness, 50, 50), 0);
         ASSERT_EQ(camSetFrameRate(state, step, 0), 0);
         ASSERT_EQ(camSetFrameRate(state, step, 1), 0);
         if (flicker) {
@@ -115,17 +115,22 @@ TEST_F(CameraExposure, ARefusedFlickerChangeLeavesTheStateAlone) {
 }
 
 TEST_F(CameraExposure, AFrameRateChangeWaitsForTheSensorAndRestoresTheControls) {
+    // The waits before and after the rate command.
+    auto waits = [] {
+        auto list = Commands();
+        size_t rate = 0;
+        while (rate < list.size() && !(list[rate].module == 0xA0 && list[rate].command == 7)) rate++;
+        if (rate < 1 || rate + 1 >= list.size()) return Ints{};
+        return Ints{list[rate].time - list[rate - 1].time, list[rate + 1].time - list[rate].time};
+    };
     BringUp();
     ASSERT_EQ(camSetFrameRate(state, 3, 0), 0);
     EXPECT_EQ(state->frameRate, 3u);
-    auto list = Commands();
-    size_t rate = 0;
-    while (rate < list.size() && !(list[rate].module == 0xA0 && list[rate].command == 7)) rate++;
-    ASSERT_GE(rate, 1u);
-    ASSERT_LT(rate + 1, list.size());
-    EXPECT_EQ(Params(list[rate]), (Bytes{1, 1, 0, 0}));
-    EXPECT_NEAR(list[rate].time - list[rate - 1].time, 144, 2);
-    EXPECT_NEAR(list[rate + 1].time - list[rate].time, 342, 2);
+    EXPECT_EQ(ParamsOf(0xA0, 7), (BytesList{{1, 1, 0, 0}}));
+    Ints wait = waits();
+    ASSERT_EQ(wait.size(), 2u);
+    EXPECT_NEAR(wait[0], 144, 2);
+    EXPECT_NEAR(wait[1], 342, 2);
     // Exposure and balance were held over the change and are free again.
     EXPECT_EQ(Params(Sent(0xA0, 4).front()), (Bytes{0, 3, 0, 0}));
     EXPECT_EQ(Params(Sent(0xA0, 6).front()), (Bytes{3, 0, 0, 0}));
@@ -137,6 +142,12 @@ TEST_F(CameraExposure, AFrameRateChangeWaitsForTheSensorAndRestoresTheControls) 
     camSetColBal(state, 3, 0, 0, 0);
     ASSERT_EQ(camSetFrameRate(state, 5, 0), 0);
     EXPECT_EQ(Camera().colBalMode, 3);
+    // From a step not yet known the wait is the slowest step's.
+    Restart("", kHighPower);
+    ASSERT_EQ(camSetFrameRate(state, 3, 0), 0);
+    wait = waits();
+    ASSERT_EQ(wait.size(), 2u);
+    EXPECT_NEAR(wait[0], 540, 2);
 }
 
 TEST_F(CameraExposure, TheAutomaticFlagAloneSendsNothingAndALostChangeKeepsTheStep) {
@@ -199,6 +210,11 @@ TEST_F(CameraExposure, OlderFirmwareFollowsTheExposureBackOntoTheGrid) {
     state->frameExposure = 7;
     EXPECT_EQ(camFrameHook(state, Header(50)), 0);
     EXPECT_EQ(state->frameExposure, 7);
+    // Without a mains grid the frame's own exposure stands.
+    state->firmwareVersion = FIRMWARE_1_2;
+    state->flickerPeriod = 0;
+    EXPECT_EQ(camFrameHook(state, Header(60)), 1);
+    EXPECT_EQ(state->frameExposure, 120);
 }
 
 // Three alike observations decide a step; the first two change nothing.
@@ -207,18 +223,20 @@ TEST_F(CameraExposure, OlderFirmwareFollowsTheExposureBackOntoTheGrid) {
 TEST_F(CameraExposure, AutomaticFrameRateStepsAfterThreeAlikeObservations) {
     // clang-format off
     struct Light { BYTE light, half; };
-    struct Row { const char* name; DWORD step; bool flicker; Light first, then; DWORD next; BytesList rate; Bytes exposure, balance; int period; };
+    struct Row { const char* name; const char* scenario; DWORD step; bool flicker; BYTE brightness; Light first, then; DWORD next; BytesList rate; Bytes exposure, balance; BytesList flick; };
     const Row rows[] = {
-        {"very dark at full rate: the slowest, less gain, manual balance", 1, false, {}, {2, 200}, 5, {{2, 1, 0, 0}}, {0, 1, 400 & 0xFF, 1, 0, 0, 0, 0}, {1, 30, 30, 200}, 92},
-        {"bright at a fast step: no change, and a fresh count", 2, false, {200, 20}, {2, 200}, 4, {{1, 0, 0, 0}}, {0, 1, 400 & 0xFF, 1, 0, 0, 0, 0}, {2, 0, 0, 0}, 92},
-        {"very bright at the slowest step: full rate, gain 1", 5, false, {}, {200, 10}, 1, {{0, 1, 0, 0}}, {1, 1, 20, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, 92},
-        {"bright at the slowest step: the middle step", 5, false, {}, {200, 50}, 3, {{1, 1, 0, 0}}, {1, 1, 100, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, 92},
-        {"dark with flicker: the exposure moves to the new grid", 1, true, {}, {1, 140}, 3, {{1, 1, 0, 0}}, {0, 1, 229, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, 46},
+        {"very dark at full rate: the slowest, less gain, manual balance", "", 1, false, 50, {}, {2, 200}, 5, {{2, 1, 0, 0}}, {0, 1, 400 & 0xFF, 1, 0, 0, 0, 0}, {1, 30, 30, 200}, {}},
+        {"bright at a fast step: no change, and a fresh count", "", 2, false, 50, {200, 20}, {2, 200}, 4, {{1, 0, 0, 0}}, {0, 1, 400 & 0xFF, 1, 0, 0, 0, 0}, {2, 0, 0, 0}, {}},
+        {"very bright at the slowest step: full rate, gain 1", "", 5, false, 50, {}, {200, 10}, 1, {{0, 1, 0, 0}}, {1, 1, 20, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, {}},
+        {"bright at the slowest step: the middle step", "", 5, false, 50, {}, {200, 50}, 3, {{1, 1, 0, 0}}, {1, 1, 100, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, {}},
+        {"firmware 1.2 keeps the exposure in a byte", "firmware 1.2\n", 5, false, 50, {}, {200, 128}, 3, {{1, 1, 0, 0}}, {1, 1, 255, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, {}},
+        {"dark with flicker: the exposure moves to the new grid", "", 1, true, 50, {}, {1, 140}, 3, {{1, 1, 0, 0}}, {0, 1, 229, 0, 0, 0, 0, 0}, {2, 0, 0, 0}, {{2, 46, 40, 0}}},
+        {"bright with flicker at step 3: full rate, the grid below 302", "", 3, true, 92, {}, {100, 100}, 1, {{0, 1, 0, 0}}, {0, 1, 275 & 0xFF, 1, 0, 0, 0, 0}, {2, 0, 0, 0}, {{2, 92, 40, 0}}},
     };
     // clang-format on
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        Automatic(r.step, r.flicker);
+        Automatic(r.step, r.flicker, r.scenario, r.brightness);
         for (const Light& phase : {r.first, r.then}) {
             if (!phase.light) continue;
             SimSetLight(phase.light);
@@ -232,12 +250,21 @@ TEST_F(CameraExposure, AutomaticFrameRateStepsAfterThreeAlikeObservations) {
         // The exposure carries on from the one observed.
         ASSERT_FALSE(Sent(0xA0, 4).empty());
         ASSERT_FALSE(Sent(0xA0, 6).empty());
+        ASSERT_FALSE(Sent(0xA0, 30).empty());
         EXPECT_EQ(Params(Sent(0xA0, 4).back()), (Bytes{0, 1, 0, 0}));
         EXPECT_EQ(Data(Sent(0xA0, 4).back()), r.exposure);
         EXPECT_EQ(ParamsOf(0xA0, 6).back(), r.balance);
-        EXPECT_EQ(state->flickerPeriod, r.period);
-        EXPECT_EQ(ParamsOf(0xA0, 10), (r.flicker ? BytesList{{2, 46, 40, 0}} : BytesList{}));
+        EXPECT_EQ(ParamsOf(0xA0, 30).front(), (Bytes{30, 4, 9, 8}));
+        EXPECT_EQ(ParamsOf(0xA0, 10), r.flick);
+        EXPECT_EQ(state->flickerPeriod, r.flick.empty() ? 92 : r.flick[0][1]);
     }
+    // A long exposure at exactly the bright limit's level is not bright.
+    Automatic(3);
+    SimSetLight(64);
+    ASSERT_EQ(camSetAutoExposure(state, 0), 0);
+    SimSetLight(45);
+    for (int i = 0; i < 3; i++) EXPECT_EQ(Observe(100), 1);
+    EXPECT_EQ((Ints{Camera().registers[30], state->frameRate}), (Ints{90, 3}));
 }
 
 TEST_F(CameraExposure, OneObservationEveryTwoSecondsAndOnlyWithTheCamera) {
