@@ -85,18 +85,15 @@ TEST_F(CameraCommands, RepliesGoOnlyToTheGivenPlacesAndAFailedReadLeavesThemAlon
     BYTE stream = 0xEE, cmd = 0xEE;
     ASSERT_EQ(ZELT_GetCameraStatus(link, nullptr, nullptr, &stream, nullptr, &cmd, nullptr, nullptr, nullptr), 1u);
     EXPECT_EQ((Ints{stream, cmd}), (Ints{1, 0x20}));
-
     ZELT_WriteReg(link, 52, 0, 0x35);
     BYTE v[4] = {0};
     ASSERT_EQ(ZELT_ReadRegs(link, 52, 52, 52, 52, &v[0], &v[1], &v[2], &v[3]), 1u);
     EXPECT_EQ(std::vector<BYTE>(v, v + 4), std::vector<BYTE>(4, 0x35));
-
     BYTE major = 0, minor = 0, d2 = 0, d3 = 0;
     ASSERT_EQ(ZELT_GetVersion(link, &major, &minor, &d2, &d3), 1u);
     EXPECT_EQ(major * 256 + minor, 0x0103);
     // The version's places are all required.
     EXPECT_EQ(ZELT_GetVersion(link, &major, nullptr, &d2, &d3), 0u);
-
     SimSetVanished(1);
     BYTE b = 7, c = 8, k = 9;
     EXPECT_EQ(ZELT_GetColPar(link, &b, &c, &k), 0u);

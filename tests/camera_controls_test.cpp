@@ -26,7 +26,6 @@ TEST_F(CameraControls, ExposureItemsSendOneCommandAndRecordOnSuccess) {
     int lines = camGetExposure(state);
     ASSERT_GT(lines, 255);
     EXPECT_EQ((Ints{lines, state->exposure[2] | (state->exposure[3] << 8)}), (Ints{Camera().coarseExposure, lines}));
-
     // Older firmware keeps its own gain: nothing is sent.
     Restart("firmware 1.2\n");
     EXPECT_EQ(camSetGain(state, 3), 0);
@@ -42,7 +41,6 @@ TEST_F(CameraControls, ARefusedOrLostCommandRecordsNothing) {
     EXPECT_EQ((Ints{state->exposureMode, state->centreWeight, camGetCentreWeight(state)}), (Ints{2, 1, 1}));
     EXPECT_EQ(Status(STATUS_CMD_ERROR), 0);
     EXPECT_EQ(ParamsOf(0x00, 10), (BytesList{{4, 0xFB, 0, 0}, {4, 0xFB, 0, 0}}));
-
     // A lost command gives up without a status check.
     Restart("");
     SimSetVanished(1);
@@ -59,13 +57,11 @@ TEST_F(CameraControls, ColourBalanceRecordsWhatWasAskedAndReadsBackTheCamera) {
     EXPECT_EQ(Camera().blue, 200);
     ASSERT_EQ(camSetColBal(state, 2, 0, 0, 0), 0);
     EXPECT_EQ((Ints{state->colBalMode, state->red, state->blue}), (Ints{2, 30, 200}));
-
     // The automatic balance has settled on its own values; a read takes them.
     BYTE r = 0, g = 0, b = 0;
     ASSERT_EQ(camGetColBal(state, &r, &g, &b), 0);
     SimCamera camera = Camera();
     EXPECT_EQ((Ints{r, b, state->green}), (Ints{camera.red, camera.blue, camera.green}));
-
     // A failed read still gives the last known values; a set that does not
     // reach the camera still records what was asked.
     SimSetVanished(1);

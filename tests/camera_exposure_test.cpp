@@ -10,7 +10,6 @@ using BytesList = std::vector<Bytes>;
 class CameraExposure : public CameraOps {
 protected:
     BYTE header[64] = {0};
-
     // A frame header that reports a coarse exposure of 2 x half lines.
     const BYTE* Header(BYTE half) {
         header[39] = half;
@@ -41,7 +40,6 @@ TEST_F(CameraExposure, FlickerLimitsAndMainsChooseTheAllowanceAndTheGrid) {
     state->brightness = 50;
     ASSERT_EQ(camSetFlickerLimits(state, 200, 120), 0);
     EXPECT_EQ(state->flickerAllow, 200 - 50 - 59);
-
     const BYTE periods[5][2] = {{92, 76}, {76, 64}, {46, 38}, {38, 32}, {23, 19}};
     for (DWORD step = 1; step <= 5; step++)
         for (DWORD mains = 0; mains <= 1; mains++) {
@@ -80,7 +78,6 @@ TEST_F(CameraExposure, FlickerOnPutsTheExposureOnTheGridWithCompensation) {
     ASSERT_EQ(ParamsOf(0xA0, 4), (BytesList{{0, 0, 1, 0}}));
     EXPECT_EQ(Data(Sent(0xA0, 4)[0]), (Bytes{0, 0, 183, 0, 220, 214, 214, 230}));
     EXPECT_EQ(ParamsOf(0xA0, 9), (BytesList{{24, 22, 36, 52}}));
-
     // Firmware 1.2 writes its data bytes, and keeps the grid in a byte:
     // 4 x 92 - 1 is more than a byte, so two periods come off.
     Restart("firmware 1.2\n");
@@ -160,7 +157,6 @@ TEST_F(CameraExposure, TheAutomaticFlagAloneSendsNothingAndALostChangeKeepsTheSt
     ASSERT_EQ(camSetFrameRate(state, 1, 1), 0);
     EXPECT_EQ((Ints{camSetFrameRate(state, 6, 1), camSetFrameRate(state, 0, 1)}), (Ints{-1, -1}));
     EXPECT_TRUE(Commands().empty());
-
     ASSERT_EQ(camSetFrameRate(state, 1, 0), 0);
     SimSetVanished(1);
     EXPECT_EQ(camSetFrameRate(state, 4, 0), -1);
@@ -180,7 +176,6 @@ TEST_F(CameraExposure, TheWatchedPortBitRaisesAnEventFromTheSecondFrame) {
     SimPressButton();
     EXPECT_EQ(camFrameHook(state, Header(50)), 1);
     EXPECT_EQ(state->portEvent, 1u);
-
     state->portWatch = 0;
     SimClearLog();
     EXPECT_EQ(camFrameHook(state, Header(50)), 0);
@@ -280,13 +275,11 @@ TEST_F(CameraExposure, OneObservationEveryTwoSecondsAndOnlyWithTheCamera) {
     EXPECT_EQ(state->frameRate, 1u);
     EXPECT_EQ(Observe(200), 1);
     EXPECT_EQ(state->frameRate, 5u);
-
     // The first observation does not wait for a clock that has run for more
     // than 24 days since the system started.
     Automatic();
     PosixClockSet(0x90000000u);
     EXPECT_EQ(camFrameHook(state, Header(200)), 1);
-
     // Exposure 0 in the header would have to be read from the camera; without
     // it there is nothing to observe, and nothing counts.
     Automatic();

@@ -150,7 +150,6 @@ TEST_F(LinkRequests, CreateChecksTheVersionAttachesThePortByteAndFailsCleanly) {
     EXPECT_EQ(PPLINK_InitialiseLink(link), 1u);
     driver.detachFlag = 1;
     EXPECT_EQ((Ints{PPLINK_DestroyLink(link), Last().code, driver.closes}), (Ints{1, 0x001D203C, 1}));
-
     // An old driver (no attach follows), a refused port, a failed version.
     long blocks = PosixLiveLocalBlocks();
     driver.requests.clear();
@@ -246,7 +245,6 @@ TEST_F(LinkRequests, UploadStatusNamesTheLastBufferThatStarted) {
     driver.failCode = IOCTL_LINK_START_UPLOAD;
     EXPECT_EQ(CLINK_StartUpload(link, 0, 0, sizeof third, third, 2048, 1), 0u);
     driver.failCode = 0;
-
     driver.uploadStatus.uploadState = 2;
     driver.uploadStatus.bytesUploaded = 8192;
     BYTE state = 0;

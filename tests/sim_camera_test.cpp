@@ -12,7 +12,6 @@ namespace {
 class SimCameraModel : public SimMachine {
 protected:
     std::vector<BYTE> frame = std::vector<BYTE>(205190, 0);
-
     // Grabs one frame and uploads it; its byte count, 0 on failure.
     DWORD GrabAndUpload() {
         if (!ZELT_GrabFrame(link, 0)) return 0;
@@ -39,8 +38,7 @@ TEST_F(SimCameraModel, CommandsOutsideHighPowerAreRefusedAndLatched) {
 }
 
 TEST_F(SimCameraModel, BadParametersAndSequencesLatchTheirOwnBits) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ZELT_SetSensorRate(link, 3, 1);
     EXPECT_EQ(Status(STATUS_CMD_ERROR), SIM_CMD_BAD_PARAMETER);
     ZELT_ModifyCameraStatus(link, STATUS_CMD_ERROR, 0, 0);
@@ -52,8 +50,7 @@ TEST_F(SimCameraModel, BadParametersAndSequencesLatchTheirOwnBits) {
 
 TEST_F(SimCameraModel, ScenarioErrorsLatchOnTheNamedCommand) {
     Scenario("fault error 0x00 4 cmd 0x01 1\nfault error 0xA0 6 fatal 0x10\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     EXPECT_EQ((Ints{Status(STATUS_SYSTEM_STATE), Status(STATUS_CMD_ERROR)}), (Ints{1, 0x01}));  // refused
     HighPower();
     EXPECT_EQ(Status(STATUS_SYSTEM_STATE), 3);
@@ -63,8 +60,7 @@ TEST_F(SimCameraModel, ScenarioErrorsLatchOnTheNamedCommand) {
 }
 
 TEST_F(SimCameraModel, ASingleGrabIsReadyOneFrameIntervalLater) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(ZELT_SetGrabMode(link, 1), 1u);
     ASSERT_EQ(ZELT_GrabFrame(link, 0), 1u);
     SimCommandRecord grab = Commands().back();
@@ -80,8 +76,7 @@ TEST_F(SimCameraModel, ASingleGrabIsReadyOneFrameIntervalLater) {
 }
 
 TEST_F(SimCameraModel, FrameSizeAndStatusByteFollowFormatWindowAndCompression) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ZELT_SetGrabMode(link, 1);
     ASSERT_EQ(ZELT_setFormat(link, 0, 1, 0), 1u);
     ASSERT_EQ(ZELT_SetROI(link, 1, 21, 3, 33), 1u);  // 160 x 120 in QCIF
@@ -99,8 +94,7 @@ TEST_F(SimCameraModel, FrameSizeAndStatusByteFollowFormatWindowAndCompression) {
 }
 
 TEST_F(SimCameraModel, StreamCaptureTakesEverySkipPlusOnethFrame) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(ZELT_SetSensorRate(link, 1, 0), 1u);  // 12.5 frames/s: 80 ms
     ASSERT_EQ(ZELT_SetGrabMode(link, 0), 1u);
     ASSERT_EQ(ZELT_InitStreamCap(link, 2, 72), 1u);
@@ -124,8 +118,7 @@ TEST_F(SimCameraModel, StreamCaptureTakesEverySkipPlusOnethFrame) {
 }
 
 TEST_F(SimCameraModel, AStreamGoesOnAtANewSensorRate) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(ZELT_SetGrabMode(link, 0), 1u);
     ASSERT_EQ(ZELT_InitStreamCap(link, 0, 72), 1u);
     ASSERT_EQ(ZELT_StartStreamCap(link), 1u);
@@ -141,8 +134,7 @@ TEST_F(SimCameraModel, AStreamGoesOnAtANewSensorRate) {
 }
 
 TEST_F(SimCameraModel, SensorRatesHaveTheirRealFrameIntervals) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     const BYTE rates[5][2] = {{0, 1}, {0, 0}, {1, 1}, {1, 0}, {2, 1}};
     const DWORD micros[5] = {33333, 40000, 66666, 80000, 133332};
     for (int i = 0; i < 5; i++) {
@@ -154,8 +146,7 @@ TEST_F(SimCameraModel, SensorRatesHaveTheirRealFrameIntervals) {
 
 TEST_F(SimCameraModel, StreamState3IsReportedForTheNamedFrame) {
     Scenario("fault streamstate3 2\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ZELT_SetGrabMode(link, 1);
     EXPECT_NE(GrabAndUpload(), 0u);
     ASSERT_EQ(ZELT_GrabFrame(link, 0), 1u);
@@ -169,8 +160,7 @@ TEST_F(SimCameraModel, StreamState3IsReportedForTheNamedFrame) {
 }
 
 TEST_F(SimCameraModel, RegistersExposureAndColourReadBack) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ZELT_WriteReg(link, 63, 0, 255);
     ZELT_WriteReg(link, 20, 0xF0, 0x0B);
     BYTE r63 = 0, r20 = 0, again = 0;
@@ -191,8 +181,7 @@ TEST_F(SimCameraModel, RegistersExposureAndColourReadBack) {
 }
 
 TEST_F(SimCameraModel, AutomaticExposureFollowsTheLightAndTheFlickerGrid) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     SimSetLight(20);  // too dark for 30 frames/s: the exposure runs out
     BYTE level = 0;
     ZELT_ReadRegs(link, 30, 30, 30, 30, &level, nullptr, nullptr, nullptr);
@@ -205,8 +194,7 @@ TEST_F(SimCameraModel, AutomaticExposureFollowsTheLightAndTheFlickerGrid) {
 }
 
 TEST_F(SimCameraModel, TheButtonStaysDownUntilAcknowledged) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     auto button = [&] {
         BYTE port1 = 0;
         ZELT_ReadMC_Ports(link, nullptr, &port1, nullptr, nullptr);

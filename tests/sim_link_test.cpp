@@ -93,8 +93,7 @@ protected:
 };
 
 TEST_F(SimUpload, TheTestStreamArrivesInWholeBurstsAndExactlyFills) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     std::vector<DWORD> seen;
     BYTE state = UPLOAD_STARTED;
@@ -110,8 +109,7 @@ TEST_F(SimUpload, TheTestStreamArrivesInWholeBurstsAndExactlyFills) {
 
 TEST_F(SimUpload, ASlowerPortModeTakesLonger) {
     int fast = 0, slow = 0;
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     EXPECT_EQ(WaitUpload(nullptr, &fast), UPLOAD_IDLE);
     PPLINK_DestroyLink(link);
@@ -138,8 +136,7 @@ TEST_F(SimUpload, AnAbortedUploadWritesNoMore) {
 
 TEST_F(SimUpload, InjectedUploadFaults) {
     Scenario("fault upload-failed 1\nfault upload-short 2 100\nfault upload-refused 3\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     EXPECT_EQ(WaitUpload(), UPLOAD_FAILED);
     // A failed upload has to be aborted before the next one starts.
@@ -153,8 +150,7 @@ TEST_F(SimUpload, InjectedUploadFaults) {
 
 TEST_F(SimUpload, CorruptedPatternBytes) {
     Scenario("fault pattern 100 7\nfault pattern 5000\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     EXPECT_EQ((Ints{WaitUpload(), buffer[100], buffer[5000]}), (Ints{UPLOAD_IDLE, 7, (BYTE) ~(BYTE)5000}));
     buffer[100] = 100;
@@ -163,15 +159,13 @@ TEST_F(SimUpload, CorruptedPatternBytes) {
 }
 
 TEST_F(SimUpload, AnUploadWithNothingToComeFailsInsteadOfWaitingForEver) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(CLINK_StartUpload(link, 0, 0, 4096, buffer.data(), 4096, 1), 1u);
     EXPECT_EQ((Ints{WaitUpload(), buffer[0]}), (Ints{UPLOAD_FAILED, 0xEE}));
 }
 
 TEST_F(SimUpload, AFrameLargerThanTheBufferStopsAtItsEnd) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(ZELT_SetGrabMode(link, 1), 1u);
     ASSERT_EQ(ZELT_GrabFrame(link, 0), 1u);
     ASSERT_EQ(CLINK_StartUpload(link, 1, 0, 16384, buffer.data(), 4096, 1), 1u);
@@ -181,8 +175,7 @@ TEST_F(SimUpload, AFrameLargerThanTheBufferStopsAtItsEnd) {
 
 TEST_F(SimUpload, StreamInterruptCanBeRefused) {
     Scenario("fault no-stream-interrupt\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     EXPECT_EQ(CLINK_StartUpload(link, 1, 1, 4096, buffer.data(), 4096, 1), 0u);
     SimUploadRecord record;
     ASSERT_EQ(SimGetUpload(0, &record), 1);

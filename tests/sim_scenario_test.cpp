@@ -68,7 +68,6 @@ TEST_F(SimScenarioFile, LightProfilesGiveTheLightOverTime) {
               (Ints{100, 150, 50, 0}));
     ASSERT_TRUE(SimParseScenario("lightprofile steady\nlight 70\n", "test.sim", &s, &problem)) << problem;
     EXPECT_EQ(SimLightAt(s, 5000), 70);
-
     EXPECT_EQ(Problem("lightprofile"), std::string("test.sim, line 1: expected a light profile: steady, "
                                                    "dusk-and-dawn, dim-and-back, or points as milliseconds:level"));
     EXPECT_EQ(Problem("lightprofile sunset").rfind("test.sim, line 1: unknown light profile \"sunset\"; ", 0), 0u);
@@ -116,7 +115,6 @@ TEST_F(SimScenarioFile, ScenarioFilesAreReadWhole) {
     link = OpenLink(2);
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(ZELT_GotoHiPower(link), 1u);
-
     WriteFileText(path, "port 1\n\nfirmware x\n");
     EXPECT_EQ(SimLoadScenarioFile(path.c_str()), 0);
     EXPECT_EQ(std::string(PosixLastProblem()),

@@ -87,6 +87,10 @@ protected:
         ASSERT_NE(link, nullptr);
     }
     void HighPower() { ASSERT_EQ(ZELT_GotoHiPower(link), 1u); }
+    void OpenInHighPower() {
+        OpenCamera();
+        HighPower();
+    }
 
     static SimCamera Camera() {
         SimCamera camera;

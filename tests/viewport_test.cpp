@@ -153,7 +153,6 @@ TEST(CompressionTargets, PresetsAndAdaptation) {
     off.compMode = 1;
     SetCompressionPreset(&off, 0, 5, 1, 15);
     EXPECT_EQ((Ints{off.compMode, off.dirty}), (Ints{0, VP_DIRTY_COMPRESSION}));
-
     const BYTE captureFR[] = {1, 6, 12, 16, 20, 24, 28, 28, 28, 28};
     const BYTE conferenceQ[] = {2, 4, 6, 9, 16, 25, 36, 49, 64, 81};
     for (int level = 1; level <= 10; level++) {
@@ -166,7 +165,6 @@ TEST(CompressionTargets, PresetsAndAdaptation) {
     Viewport untouched = {};
     ComputeCompressionTarget(&untouched, 0, 30, 11);
     EXPECT_EQ(untouched.frTargeting, 0);
-
     Viewport a = {};
     // {targetQ before, conference, after}; an unchanged target stays unmarked.
     const int adapt[4][3] = {{50, 0, 82}, {70, 0, 70}, {10, 1, 4}, {30, 1, 22}};
