@@ -56,6 +56,10 @@ TEST_F(CameraInit, ACameraThatDoesNotAnswerFailsTheStart) {
     SimSetVanished(1);
     EXPECT_EQ(camInitialiseZELT_CAM(state, link), 0);
     EXPECT_EQ(state->firmwareVersion, 0);
+    // Nor one that stops answering on the way to low power.
+    Restart("fault vanish 2\n", kOpened);
+    EXPECT_EQ(camInitialiseZELT_CAM(state, link), 0);
+    EXPECT_EQ(Names().back(), "00/5");
 }
 
 TEST_F(CameraInit, AnIntactTestPatternPassesAndLeavesTheStreamIdle) {
