@@ -1,6 +1,6 @@
 // Scaffolding for tests of the camera operations: a CameraState on the
-// simulated camera, brought up as the device does it, the commands it sent,
-// and the trace lines it wrote (when a trace window can be opened).
+// simulated camera, brought up as the device does it, and the trace lines it
+// wrote (when a trace window can be opened).
 #ifndef TARN2_TESTS_CAMERA_SUPPORT_H
 #define TARN2_TESTS_CAMERA_SUPPORT_H
 
@@ -13,6 +13,9 @@
 class CameraOps : public SimMachine {
 protected:
     CameraState* state = nullptr;
+    // How far BringUp goes: the state on an open link, the conversation
+    // opened (low power), high power, the camera initialised.
+    enum Stage { kOpened, kTalking, kHighPower, kInitialised };
 
     void SetUp() override {
         SimMachine::SetUp();
@@ -26,42 +29,32 @@ protected:
         SimMachine::TearDown();
     }
 
-    // The camera as the bring-up leaves it: conversation opened, high power,
-    // and (unless told otherwise) initialised. The command log starts empty.
-    void BringUp(bool initialise = true) {
+    // The camera as the bring-up leaves it at that stage; the command log
+    // starts empty from kTalking on.
+    void BringUp(Stage upTo = kInitialised) {
         OpenCamera();
         state = CreateCameraState();
         ASSERT_NE(state, nullptr);
+        if (upTo == kOpened) return;
         ASSERT_EQ(camInitialiseZELT_CAM(state, link), 1);
-        ASSERT_EQ(SetPowerState(state, POWER_HIGH), 0);
-        if (initialise) {
+        if (upTo >= kHighPower) {
+            ASSERT_EQ(SetPowerState(state, POWER_HIGH), 0);
+        }
+        if (upTo == kInitialised) {
             ASSERT_EQ(camInitialiseCamera(state), 1);
         }
         SimClearLog();
     }
-
-    // The logged commands of one group and number.
-    static std::vector<SimCommandRecord> Sent(BYTE group, BYTE number) {
-        std::vector<SimCommandRecord> found;
-        for (const SimCommandRecord& record : Commands())
-            if (record.module == group && record.command == number) found.push_back(record);
-        return found;
-    }
-    static std::vector<BYTE> Params(const SimCommandRecord& record) {
-        return std::vector<BYTE>(record.parameters, record.parameters + 4);
-    }
-    static std::vector<BYTE> Data(const SimCommandRecord& record) {
-        return std::vector<BYTE>(record.data, record.data + 8);
-    }
-    // Group and number of every logged command, as "A0/4" texts.
-    static std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        char text[16];
-        for (const SimCommandRecord& record : Commands()) {
-            snprintf(text, sizeof text, "%02X/%d", record.module, record.command);
-            names.push_back(text);
-        }
-        return names;
+    // A new machine from the scenario, brought up again, for tables whose
+    // rows each need their own camera.
+    void Restart(const char* scenario, Stage upTo = kInitialised) {
+        if (state) FreeCameraState(state);
+        if (link) PPLINK_DestroyLink(link);
+        state = nullptr;
+        link = nullptr;
+        Scenario(scenario);
+        camResetControlMemory();
+        BringUp(upTo);
     }
 
     // Trace lines go to the synchronous log, which needs the trace window;

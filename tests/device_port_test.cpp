@@ -14,53 +14,43 @@ protected:
         }
         SimMachine::TearDown();
     }
-    // Runs the sweep; the port it settled on (0 none).
-    LONG Find(LONG preferred, BYTE mask = 0xFF, BYTE* type = nullptr) {
+    // Runs the sweep on a machine; the port it settled on (0 none).
+    LONG Find(LONG preferred, BYTE mask = 0xFF, BYTE* type = nullptr, const char* scenario = nullptr) {
+        if (found) {
+            PPLINK_DeinitialiseLink(found);
+            PPLINK_DestroyLink(found);
+            found = nullptr;
+        }
+        if (scenario) Scenario(scenario);
         LONG port = preferred;
         found = FindCameraPort(nullptr, &port, mask, type);
         return found ? port : 0;
     }
 };
 
-TEST_F(PortDetection, ThePreferredPortIsProbedFirstAndTheSweepFollows) {
-    Scenario("port 1 type 0x17\nport 2 type 0x57 camera\nport 3 type 0x01");
-    EXPECT_EQ(Find(2), 2);
-    EXPECT_EQ(ReadRegDword("PortType", 0), 0x57u) << "only LPT2 was probed";
-    PPLINK_DeinitialiseLink(found);
-    PPLINK_DestroyLink(found);
-    found = nullptr;
-
-    Scenario("port 1 type 0x57 camera\nport 2 type 0x17\nport 3 type 0x03");
-    EXPECT_EQ(Find(2), 1);
-    EXPECT_EQ(ReadRegDword("PortType", 0), 0x57u) << "LPT3 must not be probed after LPT1 answered";
-}
-
-TEST_F(PortDetection, NoPreferenceSweepsAllThreePorts) {
-    for (LONG preferred : {0, 7, -1}) {
-        Scenario("port 1 type 0x01\nport 2 type 0x03\nport 3 type 0x17 camera");
-        EXPECT_EQ(Find(preferred), 3) << preferred;
-        PPLINK_DeinitialiseLink(found);
-        PPLINK_DestroyLink(found);
-        found = nullptr;
-        EXPECT_EQ(SimOpenLinks(), 0) << "every port that was not the camera's is closed again";
+// The preferred port is probed first and the sweep follows; only the maker's
+// exact name, in any field, makes a port the camera's.
+TEST_F(PortDetection, ThePreferredPortThenTheSweepFindTheMakersExactName) {
+    // clang-format off
+    struct Row { const char* scenario; LONG preferred, port; DWORD portType; } rows[] = {
+        {"port 1 type 0x17\nport 2 type 0x57 camera\nport 3 type 0x01", 2, 2, 0x57},  // only LPT2 probed
+        {"port 1 type 0x57 camera\nport 2 type 0x17\nport 3 type 0x03", 2, 1, 0x57},  // not LPT3 after LPT1
+        {"port 1 type 0x01\nport 2 type 0x03\nport 3 type 0x17 camera", 0, 3, 0x17},
+        {"port 1 type 0x01\nport 2 type 0x03\nport 3 type 0x17 camera", 7, 3, 0x17},
+        {"port 1 type 0x01\nport 2 type 0x03\nport 3 type 0x17 camera", -1, 3, 0x17},
+        {"port 1 type 0x57 id MFG:Marbeck Ltd;MDL:TARN2;", 0, 1, 0x57},
+        {"port 1 type 0x57 id MFG:Acme;DES:made by Marbeck Ltd;", 0, 1, 0x57},
+        {"port 1 type 0x57 id MFG:marbeck ltd;", 0, 0, 0x57},
+        {"port 1 type 0x57 camera noid", 0, 0, 0x57},
+    };
+    // clang-format on
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.scenario << ", preferred " << r.preferred);
+        EXPECT_EQ(Find(r.preferred, 0xFF, nullptr, r.scenario), r.port);
+        EXPECT_EQ(ReadRegDword("PortType", 0), r.portType);
+        // Every port that was not the camera's is closed again.
+        EXPECT_EQ(SimOpenLinks(), r.port ? 1 : 0);
     }
-}
-
-TEST_F(PortDetection, OnlyTheMakersExactNameCounts) {
-    Scenario("port 1 type 0x57 id MFG:Marbeck Ltd;MDL:TARN2;");
-    EXPECT_EQ(Find(0), 1);
-    PPLINK_DeinitialiseLink(found);
-    PPLINK_DestroyLink(found);
-    found = nullptr;
-    Scenario("port 1 type 0x57 id MFG:Acme;DES:made by Marbeck Ltd;");
-    EXPECT_EQ(Find(0), 1) << "the name may stand in any field";
-    PPLINK_DeinitialiseLink(found);
-    PPLINK_DestroyLink(found);
-    found = nullptr;
-    Scenario("port 1 type 0x57 id MFG:marbeck ltd;");
-    EXPECT_EQ(Find(0), 0);
-    Scenario("port 1 type 0x57 camera noid");
-    EXPECT_EQ(Find(0), 0);
 }
 
 TEST_F(PortDetection, AFailedSweepLeavesThePortAloneAndRecordsTheLastType) {
@@ -73,9 +63,7 @@ TEST_F(PortDetection, AFailedSweepLeavesThePortAloneAndRecordsTheLastType) {
 
 TEST_F(PortDetection, TheMaskRestrictsTheLinkButNotTheReportedType) {
     BYTE type = 0;
-    EXPECT_EQ(Find(0, 0x01, &type), 1);
-    EXPECT_EQ(type, 0x57);
-    EXPECT_EQ(ReadRegDword("PortType", 0), 0x57u);
+    EXPECT_EQ((Ints{Find(0, 0x01, &type), type, ReadRegDword("PortType", 0)}), (Ints{1, 0x57, 0x57}));
 }
 
 TEST_F(PortDetection, TheTransferModeComesFromTheRegistryAlone) {

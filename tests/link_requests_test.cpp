@@ -7,7 +7,7 @@
 
 #include "link/link.h"
 #include "link/protocol.h"
-#include "test_support.h"
+#include "sim_support.h"
 
 namespace {
 
@@ -135,49 +135,36 @@ const size_t kUploadChunk = kNarrow ? 16 : 24;
 const size_t kUploadFrame = kNarrow ? 20 : 28;
 const size_t kStatusBuffer = 8;
 
-TEST_F(LinkRequests, CreateLinkChecksTheVersionThenAttachesThePortByte) {
+TEST_F(LinkRequests, CreateChecksTheVersionAttachesThePortByteAndFailsCleanly) {
     Link* link = PPLINK_CreateLink(2);
     ASSERT_NE(link, nullptr);
     ASSERT_EQ(driver.requests.size(), 2u);
-    EXPECT_EQ(driver.requests[0].code, 0x001D2004u);
-    EXPECT_EQ(driver.requests[0].in.size(), 0u);
-    EXPECT_EQ(driver.requests[0].outSize, 6u);
-    EXPECT_EQ(driver.requests[1].code, 0x001D2000u);
+    EXPECT_EQ((Ints{driver.requests[0].code, (long long)driver.requests[0].in.size(), driver.requests[0].outSize,
+                    driver.requests[1].code}),
+              (Ints{0x001D2004, 0, 6, 0x001D2000}));
     EXPECT_EQ(driver.requests[1].in, std::vector<BYTE>{2});
-    EXPECT_EQ(PPLINK_DestroyLink(link), 1u);
-    EXPECT_EQ(Last().code, 0x001D203Cu);
-    EXPECT_EQ(driver.closes, 1);
-}
-
-TEST_F(LinkRequests, AnOldDriverOrARefusedPortGivesNoLinkAndLeavesNothingOpen) {
+    // A refused detach keeps the link open and usable.
+    driver.detachFlag = 0;
+    SetLastError(5);
+    EXPECT_EQ((Ints{PPLINK_DestroyLink(link), GetLastError(), driver.closes}), (Ints{0, 0, 0}));
+    EXPECT_EQ(PPLINK_InitialiseLink(link), 1u);
+    driver.detachFlag = 1;
+    EXPECT_EQ((Ints{PPLINK_DestroyLink(link), Last().code, driver.closes}), (Ints{1, 0x001D203C, 1}));
+    // An old driver (no attach follows), a refused port, a failed version.
     long blocks = PosixLiveLocalBlocks();
+    driver.requests.clear();
     driver.version = 17;
     EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
-    EXPECT_EQ(driver.requests.size(), 1u);  // no attach after the version check
+    EXPECT_EQ(driver.requests.size(), 1u);
     driver.version = 18;
     driver.attachFlag = 0;
     EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
     driver.failCode = IOCTL_LINK_VERSION;
     EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
-    EXPECT_EQ(driver.opens, 3);
-    EXPECT_EQ(driver.closes, 3);
-    EXPECT_EQ(PosixLiveLocalBlocks(), blocks);
+    EXPECT_EQ((Ints{driver.opens, driver.closes, PosixLiveLocalBlocks()}), (Ints{4, 4, blocks}));
 }
 
-TEST_F(LinkRequests, ARefusedDetachKeepsTheLinkOpen) {
-    Link* link = PPLINK_CreateLink(1);
-    ASSERT_NE(link, nullptr);
-    driver.detachFlag = 0;
-    SetLastError(5);
-    EXPECT_EQ(PPLINK_DestroyLink(link), 0u);
-    EXPECT_EQ(GetLastError(), 0u);
-    EXPECT_EQ(driver.closes, 0);
-    EXPECT_EQ(PPLINK_InitialiseLink(link), 1u);  // still usable
-    driver.detachFlag = 1;
-    EXPECT_EQ(PPLINK_DestroyLink(link), 1u);
-}
-
-TEST_F(LinkRequests, TheDeviceIdIsMovedToTheStartOfTheBuffer) {
+TEST_F(LinkRequests, TheDeviceIdIsMovedToTheBufferStartAndNeverFollowedOutOfIt) {
     Link* link = PPLINK_CreateLink(1);
     ASSERT_NE(link, nullptr);
     char buffer[256];
@@ -186,57 +173,38 @@ TEST_F(LinkRequests, TheDeviceIdIsMovedToTheStartOfTheBuffer) {
     EXPECT_STREQ(buffer, "MFG:Marbeck Ltd;MDL:TARN2;");
     EXPECT_EQ(Field<LinkAddress>(Last().in, 0), (LinkAddress)buffer);
     EXPECT_EQ(Field<WORD>(Last().in, sizeof(LinkAddress)), 256);
-
-    // No ID (a 4-byte answer): the layer leaves the buffer alone.
+    // No ID (a 4-byte answer): the buffer is left alone.
     driver.idOffset = -1;
     memset(buffer, '?', sizeof buffer);
     EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, sizeof buffer), 0u);
     EXPECT_EQ(buffer[0], '?');
-    PPLINK_DestroyLink(link);
-}
-
-TEST_F(LinkRequests, ADeviceIdAnswerIsNeverFollowedOutOfTheBuffer) {
-    Link* link = PPLINK_CreateLink(1);
-    ASSERT_NE(link, nullptr);
-    char buffer[40];
-    char guard = 'G';
+    // An answer pointing past the buffer is refused.
+    driver.idOffset = 2;
     driver.idOutside = true;
-    memset(buffer, '?', sizeof buffer);
-    EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, sizeof buffer - 8), 0u);
-
-    // Unterminated text: cut at the buffer's end, and terminated there.
+    EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, 32), 0u);
+    // Unterminated text: cut and terminated at the buffer's end.
     driver.idOutside = false;
     driver.idUnterminated = true;
-    buffer[32] = guard;
+    buffer[32] = 'G';
     EXPECT_EQ(PPLINK_Get1284DeviceID(link, buffer, 32), 1u);
-    EXPECT_EQ(strlen(buffer), 32u - 2 - 1);
-    EXPECT_EQ(buffer[32], guard);
+    EXPECT_EQ((Ints{(long long)strlen(buffer), buffer[32]}), (Ints{32 - 2 - 1, 'G'}));
     PPLINK_DestroyLink(link);
 }
 
-TEST_F(LinkRequests, PortInfoGoesBothWays) {
+TEST_F(LinkRequests, PortInfoGoesBothWaysAndAFailureLeavesThePlacesAlone) {
     Link* link = PPLINK_CreateLink(1);
     ASSERT_NE(link, nullptr);
-    EXPECT_EQ(PPLINK_GetPortInfo(link, nullptr, nullptr, nullptr), 1u);
-    EXPECT_EQ(Last().code, 0x001D2010u);
+    EXPECT_EQ((Ints{PPLINK_GetPortInfo(link, nullptr, nullptr, nullptr), Last().code}), (Ints{1, 0x001D2010}));
     WORD base = 0, parameter = 0;
     BYTE type = 0;
     EXPECT_EQ(PPLINK_GetPortInfo(link, &base, &type, &parameter), 1u);
-    EXPECT_EQ(base, 0x378);
-    EXPECT_EQ(type, 0x57);
-    EXPECT_EQ(parameter, 80);
-
-    EXPECT_EQ(PPLINK_SetPortInfo(link, 0x07, 80), 1u);
-    EXPECT_EQ(Last().code, 0x001D2014u);
+    EXPECT_EQ((Ints{base, type, parameter}), (Ints{0x378, 0x57, 80}));
+    EXPECT_EQ((Ints{PPLINK_SetPortInfo(link, 0x07, 80), Last().code}), (Ints{1, 0x001D2014}));
     ASSERT_EQ(Last().in.size(), 6u);
-    EXPECT_EQ(Last().in[2], 0x07);
-    EXPECT_EQ(Field<WORD>(Last().in, 4), 80);
-
-    // A failed request leaves the places alone.
+    EXPECT_EQ((Ints{Last().in[2], Field<WORD>(Last().in, 4)}), (Ints{0x07, 80}));
     driver.failCode = IOCTL_LINK_GET_PORT_INFO;
     type = 0xAA;
-    EXPECT_EQ(PPLINK_GetPortInfo(link, nullptr, &type, nullptr), 0u);
-    EXPECT_EQ(type, 0xAA);
+    EXPECT_EQ((Ints{PPLINK_GetPortInfo(link, nullptr, &type, nullptr), type}), (Ints{0, 0xAA}));
     PPLINK_DestroyLink(link);
 }
 
@@ -247,21 +215,16 @@ TEST_F(LinkRequests, TransferMsgLaysOutTheCommand) {
     BYTE data[8] = {};
     EXPECT_EQ(CLINK_TransferMsg(link, 0xA0, 4, params, 0, 8, data), 1u);
     const Request& r = Last();
-    EXPECT_EQ(r.code, 0x001D2048u);
     ASSERT_EQ(r.in.size(), sizeof(MessageRequest));
-    EXPECT_EQ(r.in[0], 0xA0);
-    EXPECT_EQ(r.in[1], 4);
+    EXPECT_EQ((Ints{r.code, r.in[0], r.in[1], Field<DWORD>(r.in, kMsgDirection), Field<WORD>(r.in, kMsgLength)}),
+              (Ints{0x001D2048, 0xA0, 4, 0, 8}));
     EXPECT_EQ(Field<LinkAddress>(r.in, kMsgParameters), (LinkAddress)params);
-    EXPECT_EQ(Field<DWORD>(r.in, kMsgDirection), 0u);
-    EXPECT_EQ(Field<WORD>(r.in, kMsgLength), 8);
     EXPECT_EQ(Field<LinkAddress>(r.in, kMsgData), (LinkAddress)data);
-
     // Without parameters or data both addresses are 0.
     EXPECT_EQ(CLINK_TransferMsg(link, 0x00, 4, nullptr, 0, 0, nullptr), 1u);
-    EXPECT_EQ(Field<LinkAddress>(Last().in, kMsgParameters), 0u);
-    EXPECT_EQ(Field<WORD>(Last().in, kMsgLength), 0);
-    EXPECT_EQ(Field<LinkAddress>(Last().in, kMsgData), 0u);
-
+    EXPECT_EQ((Ints{(long long)Field<LinkAddress>(Last().in, kMsgParameters), Field<WORD>(Last().in, kMsgLength),
+                    (long long)Field<LinkAddress>(Last().in, kMsgData)}),
+              (Ints{0, 0, 0}));
     driver.failCode = IOCTL_LINK_TRANSFER_MSG;
     EXPECT_EQ(CLINK_TransferMsg(link, 0x00, 4, nullptr, 0, 0, nullptr), 0u);
     PPLINK_DestroyLink(link);
@@ -273,50 +236,38 @@ TEST_F(LinkRequests, UploadStatusNamesTheLastBufferThatStarted) {
     static BYTE first[64], second[64], third[64];
     ASSERT_EQ(CLINK_StartUpload(link, 1, 0, sizeof first, first, 4096, 0), 1u);
     const Request& r = Last();
-    EXPECT_EQ(r.code, 0x001D2050u);
     ASSERT_EQ(r.in.size(), sizeof(UploadRequest));
-    EXPECT_EQ(Field<DWORD>(r.in, 0), 1u);
-    EXPECT_EQ(Field<DWORD>(r.in, 4), 0u);
-    EXPECT_EQ(Field<DWORD>(r.in, 8), 64u);
+    EXPECT_EQ((Ints{r.code, Field<DWORD>(r.in, 0), Field<DWORD>(r.in, 4), Field<DWORD>(r.in, 8),
+                    Field<DWORD>(r.in, kUploadChunk), Field<DWORD>(r.in, kUploadFrame)}),
+              (Ints{0x001D2050, 1, 0, 64, 4096, 0}));
     EXPECT_EQ(Field<LinkAddress>(r.in, kUploadBuffer), (LinkAddress)first);
-    EXPECT_EQ(Field<DWORD>(r.in, kUploadChunk), 4096u);
-    EXPECT_EQ(Field<DWORD>(r.in, kUploadFrame), 0u);
     ASSERT_EQ(CLINK_StartUpload(link, 0, 1, sizeof second, second, 2048, 1), 1u);
-
     driver.failCode = IOCTL_LINK_START_UPLOAD;
     EXPECT_EQ(CLINK_StartUpload(link, 0, 0, sizeof third, third, 2048, 1), 0u);
     driver.failCode = 0;
-
     driver.uploadStatus.uploadState = 2;
     driver.uploadStatus.bytesUploaded = 8192;
     BYTE state = 0;
     DWORD bytes = 0;
     EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 1u);
-    EXPECT_EQ(Last().code, 0x001D2058u);
-    EXPECT_EQ(Last().outSize, sizeof(UploadStatus));
+    EXPECT_EQ((Ints{Last().code, Last().outSize, state, bytes}), (Ints{0x001D2058, sizeof(UploadStatus), 2, 8192}));
     EXPECT_EQ(Field<LinkAddress>(Last().in, kStatusBuffer), (LinkAddress)second);
-    EXPECT_EQ(state, 2);
-    EXPECT_EQ(bytes, 8192u);
-
     driver.failCode = IOCTL_LINK_UPLOAD_STATUS;
-    EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 0u);
-    EXPECT_EQ(bytes, 8192u);
+    EXPECT_EQ((Ints{CLINK_GetUploadStatus(link, &state, &bytes), bytes}), (Ints{0, 8192}));
     driver.failCode = 0;
-    EXPECT_EQ(CLINK_AbortUpload(link), 1u);
-    EXPECT_EQ(Last().code, 0x001D2054u);
+    EXPECT_EQ((Ints{CLINK_AbortUpload(link), Last().code}), (Ints{1, 0x001D2054}));
     PPLINK_DestroyLink(link);
 }
 
 TEST_F(LinkRequests, EveryOperationRefusesANullLink) {
     char buffer[8];
     BYTE state = 9;
-    EXPECT_EQ(PPLINK_DestroyLink(nullptr), 0u);
-    EXPECT_EQ(PPLINK_InitialiseLink(nullptr), 0u);
-    EXPECT_EQ(PPLINK_GetPortInfo(nullptr, nullptr, nullptr, nullptr), 0u);
-    EXPECT_EQ(PPLINK_Get1284DeviceID(nullptr, buffer, sizeof buffer), 0u);
-    EXPECT_EQ(CLINK_TransferMsg(nullptr, 0, 3, nullptr, 1, 8, nullptr), 0u);
-    EXPECT_EQ(CLINK_GetUploadStatus(nullptr, &state, nullptr), 0u);
-    EXPECT_EQ(state, 9);
+    EXPECT_EQ((Ints{PPLINK_DestroyLink(nullptr), PPLINK_InitialiseLink(nullptr),
+                    PPLINK_GetPortInfo(nullptr, nullptr, nullptr, nullptr),
+                    PPLINK_Get1284DeviceID(nullptr, buffer, sizeof buffer),
+                    CLINK_TransferMsg(nullptr, 0, 3, nullptr, 1, 8, nullptr),
+                    CLINK_GetUploadStatus(nullptr, &state, nullptr), state}),
+              (Ints{0, 0, 0, 0, 0, 0, 9}));
     EXPECT_TRUE(driver.requests.empty());
 }
 

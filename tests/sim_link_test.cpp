@@ -16,14 +16,11 @@ TEST_F(SimLink, TheDefaultMachineHasTheCameraOnLpt1Only) {
     WORD base = 0;
     BYTE type = 0;
     EXPECT_EQ(PPLINK_GetPortInfo(link, &base, &type, nullptr), 1u);
-    EXPECT_EQ(base, 0x378);
-    EXPECT_EQ(type, 0x57);
+    EXPECT_EQ((Ints{base, type}), (Ints{0x378, 0x57}));
     char id[256];
     ASSERT_EQ(PPLINK_Get1284DeviceID(link, id, sizeof id), 1u);
     EXPECT_NE(strstr(id, "Marbeck Ltd"), nullptr);
-    EXPECT_EQ(PPLINK_CreateLink(2), nullptr);
-    EXPECT_EQ(PPLINK_CreateLink(3), nullptr);
-    EXPECT_EQ(PPLINK_CreateLink(0), nullptr);
+    for (int port : {2, 3, 0}) EXPECT_EQ(PPLINK_CreateLink(port), nullptr) << port;
 }
 
 TEST_F(SimLink, PortsCarryTheirOwnIdsOrNone) {
@@ -40,8 +37,7 @@ TEST_F(SimLink, PortsCarryTheirOwnIdsOrNone) {
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(PPLINK_Get1284DeviceID(link, id, sizeof id), 0u);
     // Only the camera's port answers commands.
-    EXPECT_EQ(ZELT_GotoHiPower(printer), 0u);
-    EXPECT_EQ(ZELT_GotoHiPower(link), 1u);
+    EXPECT_EQ((Ints{ZELT_GotoHiPower(printer), ZELT_GotoHiPower(link)}), (Ints{0, 1}));
     PPLINK_DestroyLink(printer);
     PPLINK_DestroyLink(empty);
 }
@@ -63,13 +59,10 @@ TEST_F(SimLink, RefusalsAndOldDriversLeaveNoHandleOpen) {
 TEST_F(SimLink, TheCameraAnswersOnlyOnAnInitialisedLink) {
     link = PPLINK_CreateLink(1);
     ASSERT_NE(link, nullptr);
-    EXPECT_EQ(ZELT_GotoHiPower(link), 0u);
-    EXPECT_EQ(PPLINK_SendWakeup(link), 0u);
-    ASSERT_EQ(PPLINK_InitialiseLink(link), 1u);
-    EXPECT_EQ(ZELT_GotoHiPower(link), 1u);
-    EXPECT_EQ(PPLINK_DeinitialiseLink(link), 1u);
-    EXPECT_EQ(ZELT_GotoLoPower(link), 0u);
-    EXPECT_EQ(Commands().back().answered, 0);
+    EXPECT_EQ(
+        (Ints{ZELT_GotoHiPower(link), PPLINK_SendWakeup(link), PPLINK_InitialiseLink(link), ZELT_GotoHiPower(link),
+              PPLINK_DeinitialiseLink(link), ZELT_GotoLoPower(link), Commands().back().answered}),
+        (Ints{0, 0, 1, 1, 1, 0, 0}));
 }
 
 TEST_F(SimLink, TheLogKeepsTheLastCommandsAndCountsThemAll) {
@@ -79,13 +72,10 @@ TEST_F(SimLink, TheLogKeepsTheLastCommandsAndCountsThemAll) {
     for (int i = 0; i < 9000; i++)
         ZELT_GetCameraStatus(link, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     int total = SimCommandCount();
-    EXPECT_EQ(total, before + 9000);
-    EXPECT_EQ(SimLinkRequests() - requests, 9000u);
     SimCommandRecord record;
-    EXPECT_EQ(SimGetCommand(total - 8193, &record), 0);
-    EXPECT_EQ(SimGetCommand(total - 8192, &record), 1);
-    EXPECT_EQ(SimGetCommand(total, &record), 0);
-    EXPECT_EQ(Commands().size(), 8192u);
+    EXPECT_EQ((Ints{total - before, (long long)(SimLinkRequests() - requests), SimGetCommand(total - 8193, &record),
+                    SimGetCommand(total - 8192, &record), SimGetCommand(total, &record), (long long)Commands().size()}),
+              (Ints{9000, 9000, 0, 1, 0, 8192}));
 }
 
 class SimUpload : public SimMachine {
@@ -103,8 +93,7 @@ protected:
 };
 
 TEST_F(SimUpload, TheTestStreamArrivesInWholeBurstsAndExactlyFills) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     std::vector<DWORD> seen;
     BYTE state = UPLOAD_STARTED;
@@ -113,18 +102,14 @@ TEST_F(SimUpload, TheTestStreamArrivesInWholeBurstsAndExactlyFills) {
         ASSERT_LE(state, UPLOAD_RUNNING);
         if (seen.empty() || seen.back() != bytes) seen.push_back(bytes);
     }
-    EXPECT_EQ(state, UPLOAD_IDLE);
-    EXPECT_EQ(bytes, 16384u);
+    EXPECT_EQ((Ints{state, bytes, PatternIntact(16384), buffer[16384]}), (Ints{UPLOAD_IDLE, 16384, 1, 0xEE}));
     for (DWORD b : seen) EXPECT_EQ(b % 4096, 0u) << b;
     EXPECT_GT(seen.size(), 2u);
-    EXPECT_TRUE(PatternIntact(16384));
-    EXPECT_EQ(buffer[16384], 0xEE);  // nothing past the count
 }
 
 TEST_F(SimUpload, ASlowerPortModeTakesLonger) {
     int fast = 0, slow = 0;
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     EXPECT_EQ(WaitUpload(nullptr, &fast), UPLOAD_IDLE);
     PPLINK_DestroyLink(link);
@@ -146,15 +131,12 @@ TEST_F(SimUpload, AnAbortedUploadWritesNoMore) {
     DWORD atAbort = bytes;
     PosixClockAdvance(1000);
     EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 1u);
-    EXPECT_EQ(state, UPLOAD_IDLE);
-    EXPECT_EQ(bytes, atAbort);
-    EXPECT_EQ(buffer[atAbort], 0xEE);
+    EXPECT_EQ((Ints{state, bytes, buffer[atAbort]}), (Ints{UPLOAD_IDLE, atAbort, 0xEE}));
 }
 
 TEST_F(SimUpload, InjectedUploadFaults) {
     Scenario("fault upload-failed 1\nfault upload-short 2 100\nfault upload-refused 3\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
     EXPECT_EQ(WaitUpload(), UPLOAD_FAILED);
     // A failed upload has to be aborted before the next one starts.
@@ -162,53 +144,42 @@ TEST_F(SimUpload, InjectedUploadFaults) {
     ASSERT_EQ(CLINK_AbortUpload(link), 1u);
     StartTest();
     DWORD bytes = 0;
-    EXPECT_EQ(WaitUpload(&bytes), UPLOAD_IDLE);
-    EXPECT_EQ(bytes, 16384u - 100);
-    EXPECT_EQ(CLINK_StartUpload(link, 0, 0, 16384, buffer.data(), 4096, 0), 0u);
+    EXPECT_EQ((Ints{WaitUpload(&bytes), bytes, CLINK_StartUpload(link, 0, 0, 16384, buffer.data(), 4096, 0)}),
+              (Ints{UPLOAD_IDLE, 16384 - 100, 0}));
 }
 
 TEST_F(SimUpload, CorruptedPatternBytes) {
     Scenario("fault pattern 100 7\nfault pattern 5000\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     StartTest();
-    EXPECT_EQ(WaitUpload(), UPLOAD_IDLE);
-    EXPECT_EQ(buffer[100], 7);
-    EXPECT_EQ(buffer[5000], (BYTE) ~(BYTE)5000);
+    EXPECT_EQ((Ints{WaitUpload(), buffer[100], buffer[5000]}), (Ints{UPLOAD_IDLE, 7, (BYTE) ~(BYTE)5000}));
     buffer[100] = 100;
     buffer[5000] = (BYTE)5000;
     EXPECT_TRUE(PatternIntact(16384));
 }
 
 TEST_F(SimUpload, AnUploadWithNothingToComeFailsInsteadOfWaitingForEver) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(CLINK_StartUpload(link, 0, 0, 4096, buffer.data(), 4096, 1), 1u);
-    EXPECT_EQ(WaitUpload(), UPLOAD_FAILED);
-    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_EQ((Ints{WaitUpload(), buffer[0]}), (Ints{UPLOAD_FAILED, 0xEE}));
 }
 
 TEST_F(SimUpload, AFrameLargerThanTheBufferStopsAtItsEnd) {
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     ASSERT_EQ(ZELT_SetGrabMode(link, 1), 1u);
     ASSERT_EQ(ZELT_GrabFrame(link, 0), 1u);
     ASSERT_EQ(CLINK_StartUpload(link, 1, 0, 16384, buffer.data(), 4096, 1), 1u);
     DWORD bytes = 0;
-    EXPECT_EQ(WaitUpload(&bytes), UPLOAD_FAILED);
-    EXPECT_LE(bytes, 16384u);
-    EXPECT_EQ(buffer[16384], 0xEE);
+    EXPECT_EQ((Ints{WaitUpload(&bytes), bytes <= 16384, buffer[16384]}), (Ints{UPLOAD_FAILED, 1, 0xEE}));
 }
 
 TEST_F(SimUpload, StreamInterruptCanBeRefused) {
     Scenario("fault no-stream-interrupt\n");
-    OpenCamera();
-    HighPower();
+    OpenInHighPower();
     EXPECT_EQ(CLINK_StartUpload(link, 1, 1, 4096, buffer.data(), 4096, 1), 0u);
     SimUploadRecord record;
     ASSERT_EQ(SimGetUpload(0, &record), 1);
-    EXPECT_EQ(record.accepted, 0);
-    EXPECT_EQ(record.streamInterrupt, 1u);
+    EXPECT_EQ((Ints{record.accepted, record.streamInterrupt}), (Ints{0, 1}));
 }
 
 TEST_F(SimUpload, AVanishedCameraStopsAnswering) {
@@ -218,13 +189,12 @@ TEST_F(SimUpload, AVanishedCameraStopsAnswering) {
     BYTE state = 0;
     EXPECT_EQ(ZELT_GetCameraStatus(link, &state, 0, 0, 0, 0, 0, 0, 0), 1u);
     state = 0x55;
-    EXPECT_EQ(ZELT_GetCameraStatus(link, &state, 0, 0, 0, 0, 0, 0, 0), 0u);
-    EXPECT_EQ(state, 0x55);
     char id[64];
-    EXPECT_EQ(PPLINK_Get1284DeviceID(link, id, sizeof id), 0u);
+    EXPECT_EQ((Ints{ZELT_GetCameraStatus(link, &state, 0, 0, 0, 0, 0, 0, 0), state,
+                    PPLINK_Get1284DeviceID(link, id, sizeof id)}),
+              (Ints{0, 0x55, 0}));
     SimSetVanished(0);
-    EXPECT_EQ(ZELT_GetCameraStatus(link, &state, 0, 0, 0, 0, 0, 0, 0), 1u);
-    EXPECT_EQ(state, 3);
+    EXPECT_EQ((Ints{ZELT_GetCameraStatus(link, &state, 0, 0, 0, 0, 0, 0, 0), state}), (Ints{1, 3}));
 }
 
 }  // namespace

@@ -30,23 +30,15 @@ TEST_F(SimScenarioFile, SettingsOverTheDefaultMachine) {
                          "fault error 0xA0 4 fatal 0x10 all\nfault upload-short all 100\n",
                          "test.sim", &s, &problem))
         << problem;
-    EXPECT_FALSE(s.ports[1].present);  // the first port line replaced the defaults
-    EXPECT_TRUE(s.ports[2].camera);
-    EXPECT_EQ(s.ports[2].base, 0x278);
-    EXPECT_EQ(s.ports[2].type, 0x17);
+    // The first port line replaced the defaults.
+    EXPECT_EQ((Ints{s.ports[1].present, s.ports[2].camera, s.ports[2].base, s.ports[2].type, s.ports[3].camera,
+                    s.firmwareMajor, s.firmwareMinor, s.linkVersion, s.systemState}),
+              (Ints{0, 1, 0x278, 0x17, 0, 1, 2, 17, 2}));
     EXPECT_EQ(s.ports[2].id, kSimCameraDeviceId);
     EXPECT_EQ(s.ports[3].id, "MFG:Other #1;MDL:x;");
-    EXPECT_FALSE(s.ports[3].camera);
-    EXPECT_EQ(s.firmwareMajor, 1);
-    EXPECT_EQ(s.firmwareMinor, 2);
-    EXPECT_EQ(s.linkVersion, 17);
-    EXPECT_EQ(s.systemState, 2);
-    ASSERT_EQ(s.errorFaults.size(), 1u);
-    EXPECT_TRUE(s.errorFaults[0].fatal);
-    EXPECT_EQ(s.errorFaults[0].times, 0u);
-    ASSERT_EQ(s.uploadFaults.size(), 1u);
-    EXPECT_EQ(s.uploadFaults[0].which, 0u);
-    EXPECT_EQ(s.uploadFaults[0].bytes, 100u);
+    ASSERT_EQ((Ints{(long long)s.errorFaults.size(), (long long)s.uploadFaults.size()}), (Ints{1, 1}));
+    EXPECT_EQ((Ints{s.errorFaults[0].fatal, s.errorFaults[0].times, s.uploadFaults[0].which, s.uploadFaults[0].bytes}),
+              (Ints{1, 0, 0, 100}));
 }
 
 TEST_F(SimScenarioFile, BadLinesAreNamedWithTheirProblem) {
@@ -72,13 +64,10 @@ TEST_F(SimScenarioFile, LightProfilesGiveTheLightOverTime) {
     std::string problem;
     ASSERT_TRUE(SimParseScenario("light 90\nlightprofile 1000:100 3000:200 5000:0\n", "test.sim", &s, &problem))
         << problem;
-    EXPECT_EQ(SimLightAt(s, 0), 100);
-    EXPECT_EQ(SimLightAt(s, 2000), 150);
-    EXPECT_EQ(SimLightAt(s, 4500), 50);
-    EXPECT_EQ(SimLightAt(s, 900000), 0);
+    EXPECT_EQ((Ints{SimLightAt(s, 0), SimLightAt(s, 2000), SimLightAt(s, 4500), SimLightAt(s, 900000)}),
+              (Ints{100, 150, 50, 0}));
     ASSERT_TRUE(SimParseScenario("lightprofile steady\nlight 70\n", "test.sim", &s, &problem)) << problem;
     EXPECT_EQ(SimLightAt(s, 5000), 70);
-
     EXPECT_EQ(Problem("lightprofile"), std::string("test.sim, line 1: expected a light profile: steady, "
                                                    "dusk-and-dawn, dim-and-back, or points as milliseconds:level"));
     EXPECT_EQ(Problem("lightprofile sunset").rfind("test.sim, line 1: unknown light profile \"sunset\"; ", 0), 0u);
@@ -95,14 +84,14 @@ TEST_F(SimScenarioFile, TheCameraSeesTheProfileUntilTheLightIsSetByHand) {
     Scenario("lightprofile dusk-and-dawn\n");
     OpenCamera();
     HighPower();
-    EXPECT_EQ(Camera().light, 128);
-    PosixClockAdvance(10000);
-    Status(0);
-    EXPECT_EQ(Camera().light, 4);
+    auto lightAfter = [&](DWORD milliseconds) {
+        PosixClockAdvance(milliseconds);
+        Status(0);
+        return Camera().light;
+    };
+    EXPECT_EQ((Ints{lightAfter(0), lightAfter(10000)}), (Ints{128, 4}));
     SimSetLight(60);
-    PosixClockAdvance(20000);
-    Status(0);
-    EXPECT_EQ(Camera().light, 60);
+    EXPECT_EQ(lightAfter(20000), 60);
 }
 
 TEST_F(SimScenarioFile, ABadScenarioChangesNothing) {
@@ -126,7 +115,6 @@ TEST_F(SimScenarioFile, ScenarioFilesAreReadWhole) {
     link = OpenLink(2);
     ASSERT_NE(link, nullptr);
     EXPECT_EQ(ZELT_GotoHiPower(link), 1u);
-
     WriteFileText(path, "port 1\n\nfirmware x\n");
     EXPECT_EQ(SimLoadScenarioFile(path.c_str()), 0);
     EXPECT_EQ(std::string(PosixLastProblem()),

@@ -3,6 +3,9 @@
 #ifndef TARN2_TESTS_SIM_SUPPORT_H
 #define TARN2_TESTS_SIM_SUPPORT_H
 
+#include <stdio.h>
+
+#include <string>
 #include <vector>
 
 #include "camera/camera.h"
@@ -10,6 +13,47 @@
 #include "link/protocol.h"
 #include "sim/sim.h"
 #include "test_support.h"
+
+// Several values compared at once, so one line checks a row of fields.
+using Ints = std::vector<long long>;
+
+// The commands logged from that number on, as far as the log keeps them.
+inline std::vector<SimCommandRecord> Commands(int from = 0) {
+    std::vector<SimCommandRecord> list;
+    SimCommandRecord record;
+    for (int i = from; i < SimCommandCount(); i++)
+        if (SimGetCommand(i, &record)) list.push_back(record);
+    return list;
+}
+// The logged commands of one group and number.
+inline std::vector<SimCommandRecord> Sent(BYTE group, BYTE number) {
+    std::vector<SimCommandRecord> found;
+    for (const SimCommandRecord& record : Commands())
+        if (record.module == group && record.command == number) found.push_back(record);
+    return found;
+}
+inline std::vector<BYTE> Params(const SimCommandRecord& record) {
+    return std::vector<BYTE>(record.parameters, record.parameters + 4);
+}
+// The parameter bytes of every logged command of one group and number.
+inline std::vector<std::vector<BYTE>> ParamsOf(BYTE group, BYTE number) {
+    std::vector<std::vector<BYTE>> list;
+    for (const SimCommandRecord& record : Sent(group, number)) list.push_back(Params(record));
+    return list;
+}
+inline std::vector<BYTE> Data(const SimCommandRecord& record) {
+    return std::vector<BYTE>(record.data, record.data + 8);
+}
+// Group and number of every logged command, as "A0/4" texts.
+inline std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    char text[16];
+    for (const SimCommandRecord& record : Commands()) {
+        snprintf(text, sizeof text, "%02X/%d", record.module, record.command);
+        names.push_back(text);
+    }
+    return names;
+}
 
 class SimMachine : public FreshHome {
 protected:
@@ -43,15 +87,11 @@ protected:
         ASSERT_NE(link, nullptr);
     }
     void HighPower() { ASSERT_EQ(ZELT_GotoHiPower(link), 1u); }
-
-    // The commands logged from that number on, as far as the log keeps them.
-    static std::vector<SimCommandRecord> Commands(int from = 0) {
-        std::vector<SimCommandRecord> list;
-        SimCommandRecord record;
-        for (int i = from; i < SimCommandCount(); i++)
-            if (SimGetCommand(i, &record)) list.push_back(record);
-        return list;
+    void OpenInHighPower() {
+        OpenCamera();
+        HighPower();
     }
+
     static SimCamera Camera() {
         SimCamera camera;
         SimReadCamera(&camera);

@@ -30,9 +30,8 @@ TEST(ImageSizes, AmendmentProposesTheNearestValidSize) {
     for (const Case& c : cases) {
         BITMAPINFOHEADER f = Format(c.w, c.h, c.bits, c.compression);
         LONG w = 0, h = 0;
-        EXPECT_EQ(AmendImageSize(&f, &w, &h), c.valid) << c.w << "x" << c.h << "@" << c.bits;
-        EXPECT_EQ(w, c.ew) << c.w << "x" << c.h << "@" << c.bits;
-        EXPECT_EQ(h, c.eh) << c.w << "x" << c.h << "@" << c.bits;
+        int valid = AmendImageSize(&f, &w, &h);
+        EXPECT_EQ((Ints{valid, w, h}), (Ints{c.valid, c.ew, c.eh})) << c.w << "x" << c.h << "@" << c.bits;
     }
 }
 
@@ -46,9 +45,7 @@ TEST(ImageSizes, TheImageSizeFollowsTheFormatCode) {
     EXPECT_EQ(Format(160, 120, 16, FOURCC_CODE('A', 'B', 'C', 'D')).biSizeImage, 0u);
     EXPECT_EQ(Format(0x7FFFFFFF, 0x7FFFFFFF, 24).biSizeImage, 0u) << "no size overflows 32 bits";
     BITMAPINFOHEADER f = Format(8, 4, 24);
-    EXPECT_EQ(f.biSize, 40u);
-    EXPECT_EQ(f.biPlanes, 1);
-    EXPECT_EQ(f.biXPelsPerMeter, 2000);
+    EXPECT_EQ((Ints{f.biSize, f.biPlanes, f.biXPelsPerMeter}), (Ints{40, 1, 2000}));
 }
 
 class ViewportCommands : public SimMachine {
@@ -76,38 +73,28 @@ protected:
 };
 
 TEST_F(ViewportCommands, AttachSetsTheDefaultsAndTheCompressionParameters) {
-    EXPECT_EQ(viewport->pending, 1u);
-    EXPECT_EQ(viewport->videoSize, 1);
-    EXPECT_EQ(viewport->targetFR, 15);
-    EXPECT_EQ(viewport->targetQ, 5);
-    EXPECT_EQ(viewport->targetFps, 30);
-    EXPECT_EQ(viewport->dirty, 0u);
+    EXPECT_EQ((Ints{viewport->pending, viewport->videoSize, viewport->targetFR, viewport->targetQ, viewport->targetFps,
+                    viewport->dirty}),
+              (Ints{1, 1, 15, 5, 30, 0}));
     SimCamera camera = Camera();
     EXPECT_EQ(std::vector<BYTE>(camera.compressionParams, camera.compressionParams + 8),
               (std::vector<BYTE>{3, 9, 1, 3, 2, 5, 3, 2}));
 }
 
 TEST_F(ViewportCommands, NothingMarkedSendsNothing) {
-    EXPECT_EQ(ApplyViewportChanges(viewport), 0);
-    EXPECT_EQ(viewport->pending, 0u);
-    EXPECT_EQ(SimCommandCount(), 0);
-    EXPECT_EQ(ApplyViewportChanges(viewport), 0) << "nothing pending";
+    EXPECT_EQ(
+        (Ints{ApplyViewportChanges(viewport), viewport->pending, SimCommandCount(), ApplyViewportChanges(viewport)}),
+        (Ints{0, 0, 0, 0}));
 }
 
 TEST_F(ViewportCommands, MarkedRowsGoInOrderAndTheTargetStaysMarked) {
     SetWindow(viewport, 16, 336, 24, 264);
-    EXPECT_EQ(viewport->colStart8, 2);
-    EXPECT_EQ(viewport->colEnd8, 42);
-    EXPECT_EQ(viewport->rowStart4, 6);
-    EXPECT_EQ(viewport->rowEnd4, 66);
+    EXPECT_EQ((Ints{viewport->colStart8, viewport->colEnd8, viewport->rowStart4, viewport->rowEnd4}),
+              (Ints{2, 42, 6, 66}));
     viewport->dirty |= VP_DIRTY_TARGET;
-    EXPECT_EQ(ApplyViewportChanges(viewport), 1);
-    EXPECT_EQ(viewport->dirty, (DWORD)VP_DIRTY_TARGET);
+    EXPECT_EQ((Ints{ApplyViewportChanges(viewport), viewport->dirty}), (Ints{1, VP_DIRTY_TARGET}));
     SimCamera camera = Camera();
-    EXPECT_EQ(camera.colEnd8, 42);
-    EXPECT_EQ(camera.rowEnd4, 66);
-    EXPECT_EQ(camera.targetQ, 5);
-
+    EXPECT_EQ((Ints{camera.colEnd8, camera.rowEnd4, camera.targetQ}), (Ints{42, 66, 5}));
     SimClearLog();
     SetWindow(viewport, 16, 336, 24, 264);
     EXPECT_EQ(viewport->dirty, (DWORD)VP_DIRTY_TARGET) << "an unchanged window is not marked";
@@ -120,12 +107,11 @@ TEST_F(ViewportCommands, CompressionModeDecidesTheThresholdCommand) {
     SetCompression(viewport, 2, -1, 20, 10);
     EXPECT_EQ(ApplyViewportChanges(viewport), 1);
     SimCamera after = Camera();
-    EXPECT_EQ(after.compMode, 2);
-    EXPECT_EQ(after.yThreshold, 20);
-    EXPECT_EQ(after.uvThreshold, 10);
+    EXPECT_EQ((Ints{after.compMode, after.yThreshold, after.uvThreshold}), (Ints{2, 20, 10}));
+    // Automatic compression uses fixed thresholds.
     SetCompression(viewport, 1, -1, -1, -1);
     ApplyViewportChanges(viewport);
-    EXPECT_EQ(Camera().yThreshold, 6) << "automatic compression uses fixed thresholds";
+    EXPECT_EQ((Ints{Camera().yThreshold, Camera().uvThreshold}), (Ints{6, 6}));
     EXPECT_EQ(before.compMode, 0);
 }
 
@@ -133,10 +119,9 @@ TEST_F(ViewportCommands, ACameraOutOfHighPowerFailsTheApplyAndStaysFailed) {
     ZELT_GotoLoPower(link);
     SetVideoSize(viewport, 0);
     SetWindow(viewport, 0, 176, 0, 144);
-    EXPECT_EQ(ApplyViewportChanges(viewport), 0);
-    EXPECT_EQ(viewport->failed, 1u);
-    EXPECT_EQ(viewport->pending, 1u);
-    EXPECT_TRUE(viewport->dirty & VP_DIRTY_WINDOW) << "the rest stays marked";
+    EXPECT_EQ((Ints{ApplyViewportChanges(viewport), viewport->failed, viewport->pending,
+                    (viewport->dirty & VP_DIRTY_WINDOW) != 0}),
+              (Ints{0, 1, 1, 1}));
     EXPECT_EQ(SetWindow(viewport, 8, 168, 0, 144), 0) << "window changes are refused once failed";
     HighPower();
     EXPECT_EQ(ApplyViewportChanges(viewport), 0) << "only a new attach clears the failure";
@@ -148,13 +133,10 @@ TEST_F(ViewportCommands, UncompressedApplyMarksTheRealCompressionToFollow) {
     SetCompression(viewport, 2, -1, 9, 9);
     SetVideoSize(viewport, 0);
     SetWindow(viewport, 0, 176, 0, 144);
-    EXPECT_EQ(ApplyViewportUncompressed(viewport), 1u);
-    EXPECT_EQ(Camera().compMode, 0);
-    EXPECT_EQ(Camera().videoSize, 0);
-    EXPECT_EQ(viewport->dirty & VP_DIRTY_FORMAT, 0u);
-    EXPECT_TRUE(viewport->dirty & VP_DIRTY_COMPRESSION);
-    EXPECT_EQ(ApplyViewportChanges(viewport), 1);
-    EXPECT_EQ(Camera().compMode, 2);
+    EXPECT_EQ((Ints{ApplyViewportUncompressed(viewport), Camera().compMode, Camera().videoSize,
+                    viewport->dirty & (VP_DIRTY_FORMAT | VP_DIRTY_COMPRESSION), ApplyViewportChanges(viewport),
+                    Camera().compMode}),
+              (Ints{1, 0, 0, VP_DIRTY_COMPRESSION, 1, 2}));
 }
 
 TEST(CompressionTargets, PresetsAndAdaptation) {
@@ -162,23 +144,15 @@ TEST(CompressionTargets, PresetsAndAdaptation) {
     v.rowStart4 = 0;
     v.rowEnd4 = 72;
     SetCompressionPreset(&v, 0, 1, 10, 30);
-    EXPECT_EQ(v.decimation, 1);
-    EXPECT_EQ(v.targetFR, 28);
-    EXPECT_EQ(v.targetQ, 64);
-    EXPECT_TRUE(v.dirty & VP_DIRTY_TARGET);
-
+    EXPECT_EQ((Ints{v.decimation, v.targetFR, v.targetQ, (v.dirty & VP_DIRTY_TARGET) != 0}), (Ints{1, 28, 64, 1}));
     Viewport c = {};
     SetCompressionPreset(&c, 1, 5, 1, 15);
-    EXPECT_EQ(c.targetFR, 12);
-    EXPECT_EQ(c.targetQ, 16);
-    EXPECT_EQ(c.decimation, 0);
-
+    EXPECT_EQ((Ints{c.targetFR, c.targetQ, c.decimation}), (Ints{12, 16, 0}));
+    // Level 1 means no compression.
     Viewport off = {};
     off.compMode = 1;
     SetCompressionPreset(&off, 0, 5, 1, 15);
-    EXPECT_EQ(off.compMode, 0) << "level 1 means no compression";
-    EXPECT_EQ(off.dirty, (DWORD)VP_DIRTY_COMPRESSION);
-
+    EXPECT_EQ((Ints{off.compMode, off.dirty}), (Ints{0, VP_DIRTY_COMPRESSION}));
     const BYTE captureFR[] = {1, 6, 12, 16, 20, 24, 28, 28, 28, 28};
     const BYTE conferenceQ[] = {2, 4, 6, 9, 16, 25, 36, 49, 64, 81};
     for (int level = 1; level <= 10; level++) {
@@ -191,20 +165,14 @@ TEST(CompressionTargets, PresetsAndAdaptation) {
     Viewport untouched = {};
     ComputeCompressionTarget(&untouched, 0, 30, 11);
     EXPECT_EQ(untouched.frTargeting, 0);
-
     Viewport a = {};
-    a.targetQ = 50;
-    AdaptCompressionTarget(&a, 0);
-    EXPECT_EQ(a.targetQ, 82);
-    a.targetQ = 70;
-    a.dirty = 0;
-    AdaptCompressionTarget(&a, 0);
-    EXPECT_EQ(a.targetQ, 70);
-    EXPECT_EQ(a.dirty, 0u);
-    a.targetQ = 10;
-    AdaptCompressionTarget(&a, 1);
-    EXPECT_EQ(a.targetQ, 4);
-    a.targetQ = 30;
-    AdaptCompressionTarget(&a, 1);
-    EXPECT_EQ(a.targetQ, 22);
+    // {targetQ before, conference, after}; an unchanged target stays unmarked.
+    const int adapt[4][3] = {{50, 0, 82}, {70, 0, 70}, {10, 1, 4}, {30, 1, 22}};
+    for (const auto& row : adapt) {
+        a.targetQ = (BYTE)row[0];
+        a.dirty = 0;
+        AdaptCompressionTarget(&a, row[1]);
+        EXPECT_EQ(a.targetQ, row[2]) << row[0];
+        EXPECT_EQ(a.dirty != 0, row[0] != row[2]) << row[0];
+    }
 }
