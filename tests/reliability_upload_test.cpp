@@ -52,7 +52,7 @@ TEST_F(UploadFaults, ALongStreamReturnsEveryBufferOnceAndLeaksNothing) {
     OpenVideoIn();
     // Compressed frames differ in size, so the short uploads cut frames of
     // every length.
-    requeue = true;
+    react = Requeue;
     ASSERT_EQ(Init(33333), DV_ERR_OK);
     for (VIDEOHDR& header : headers) ASSERT_EQ(Add(&header), DV_ERR_OK);
     ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);

@@ -11,7 +11,7 @@ class CameraVanishes : public FaultHost {};
 
 TEST_F(CameraVanishes, MidStreamEveryBufferComesBackAndTheStreamEnds) {
     OpenVideoIn();
-    requeue = true;
+    react = Requeue;
     ASSERT_EQ(Init(66666), DV_ERR_OK);
     for (VIDEOHDR& header : headers) ASSERT_EQ(Add(&header), DV_ERR_OK);
     ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
@@ -29,8 +29,8 @@ TEST_F(CameraVanishes, MidStreamEveryBufferComesBackAndTheStreamEnds) {
 
     EndStream();
     ExpectLedgerBalanced();
-    EXPECT_EQ(opens, 1);
-    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(Calls(MM_DRVM_OPEN).size(), 1u);
+    EXPECT_EQ(Calls(MM_DRVM_CLOSE).size(), 1u);
     for (const VIDEOHDR& header : headers) EXPECT_EQ(header.dwFlags & VHDR_INQUEUE, 0u);
     CloseVideoIn();
     ExpectNothingHeld();
@@ -112,7 +112,7 @@ TEST_F(CameraFreezes, SingleFramesFailWithinTheirBoundsAndTheChannelCloses) {
 TEST_F(CameraFreezes, MidStreamTheTicksSkipAndTheStreamStillEnds) {
     ASSERT_EQ(SimSetScenario("fault freeze 8"), 1) << PosixLastProblem();
     OpenVideoIn();
-    requeue = true;
+    react = Requeue;
     ASSERT_EQ(Init(66666), DV_ERR_OK);
     for (VIDEOHDR& header : headers) ASSERT_EQ(Add(&header), DV_ERR_OK);
     ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
