@@ -592,6 +592,12 @@ bool Apply(const std::string& text, const std::string& name) {
     return true;
 }
 
+// The Windows program that hosts the simulator under Wine starts no other
+// program, and its C library has no close-on-exec.
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+
 // Any error on the way fails the read: a folder opens but reads nothing,
 // and must not pass for an empty scenario (the default machine).
 bool ReadWholeFile(const char* path, std::string* text) {

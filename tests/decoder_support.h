@@ -1,11 +1,9 @@
-// Scaffolding for the decoder tests: camera frames made by the simulated
-// camera from a camera state the test sets up, and what a decoded picture
-// must show, worked out from the scene itself with the textbook BT.601
-// formulas (floating point, so the decoder's integer arithmetic is checked,
-// not restated).
+// Frames from the simulated camera, and what a decoded picture must show, from the scene with the textbook
+// BT.601 formulas in floating point, so the decoder's integer arithmetic is checked, not restated.
 #ifndef TARN2_TESTS_DECODER_SUPPORT_H
 #define TARN2_TESTS_DECODER_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <math.h>
 #include <string.h>
 
@@ -14,9 +12,9 @@
 
 #include "decoder/frame_format.h"
 #include "device/grabber.h"
+#include "platform/win32.h"
 #include "sim/camera.h"
 #include "sim/scene.h"
-#include "test_support.h"
 
 // The output formats, as an application names them.
 struct OutputFormat {
@@ -34,8 +32,7 @@ inline const std::vector<OutputFormat>& AllOutputFormats() {
     return formats;
 }
 
-// A camera as the driver leaves it for a picture of width x height: the
-// sensor that holds it, the window in its centre (or at column, row).
+// A camera as the driver leaves it for width x height: the sensor that holds it, the window centred.
 inline SimCamera CameraFor(int width, int height, int compMode = 0, int threshold = 0) {
     SimCamera camera;
     memset(&camera, 0, sizeof camera);
@@ -59,28 +56,22 @@ inline std::vector<BYTE> MakeFrame(const SimCamera& camera, uint32_t number, uin
     return frame;
 }
 
-// Makes the header sum and the end marker right again after a change, so
-// that only the change itself is at fault.
+// The header sum and end marker made right again after a change, so only the change is at fault.
 inline void Reseal(std::vector<BYTE>* frame) {
     BYTE* f = frame->data();
     uint32_t data = FrameRead32(f + FRAME_DATA_SIZE);
     FrameWrite16(f + FRAME_HEADER_SUM, FrameHeaderSum(f));
-    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size()) {
-        BYTE* end = f + FRAME_HEADER_SIZE + data;
-        FrameWrite32(end + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
-    }
+    if (FRAME_HEADER_SIZE + data + FRAME_END_SIZE <= frame->size())
+        FrameWrite32(f + FRAME_HEADER_SIZE + data + FRAME_END_SUM, FrameDataSum(f + FRAME_HEADER_SIZE, data));
 }
 
-// The scene at the picture's light level (register 30, also in the frame
-// header): 128 shows it as it is, less fades it toward black and grey.
+// The scene at the light level (register 30): 128 shows it as it is, less fades it toward black and grey.
 inline uint8_t AtLevel(int value, int centre, int level, int low, int high) {
     int scaled = centre + (value - centre) * level / 128;
     return (uint8_t)(scaled < low ? low : scaled > high ? high : scaled);
 }
 
-// What pixel (x, y) of the camera's picture shows: the scene through the
-// window, a QCIF sensor seeing it at half resolution, a decimated frame
-// showing each even line twice.
+// Pixel (x, y): the scene through the window, at half resolution on QCIF, even lines twice when decimated.
 inline SceneColour Expected(const SimCamera& camera, uint32_t number, int x, int y) {
     int step = camera.videoSize ? 1 : 2;
     if (camera.compMode && camera.decimation) y &= ~1;
@@ -89,10 +80,8 @@ inline SceneColour Expected(const SimCamera& camera, uint32_t number, int x, int
     // Colour is the pair's: the even pixel of the pair at the sensor.
     SceneColour pair = ScenePixel(number, (uint32_t)((sx & ~1) * step), (uint32_t)(sy * step));
     int level = camera.registers[30];
-    c.y = AtLevel(c.y, 16, level, 16, 235);
-    c.u = AtLevel(pair.u, 128, level, 16, 240);
-    c.v = AtLevel(pair.v, 128, level, 16, 240);
-    return c;
+    return {AtLevel(c.y, 16, level, 16, 235), AtLevel(pair.u, 128, level, 16, 240),
+            AtLevel(pair.v, 128, level, 16, 240)};
 }
 
 struct Colour {
@@ -111,8 +100,7 @@ inline Colour ToRgb(SceneColour c) {
 // Reads pixel (x, y) of a bottom-up DIB picture as RGB.
 inline Colour DibPixel(const BYTE* picture, int bits, int width, int height, int x, int y,
                        const BYTE* palette = nullptr) {
-    int stride = (width * bits + 31) / 32 * 4;
-    const BYTE* row = picture + (height - 1 - y) * stride;
+    const BYTE* row = picture + (height - 1 - y) * ((width * bits + 31) / 32 * 4);
     if (bits == 24) return {row[3 * x + 2], row[3 * x + 1], row[3 * x]};
     if (bits == 16) {
         int p = row[2 * x] | (row[2 * x + 1] << 8);
@@ -130,9 +118,7 @@ inline std::string Show(Colour c) {
     return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
 }
 
-// Checks a whole decoded picture of the camera's frame against the scene;
-// tolerance widens with the coding thresholds. Answers the number of bad
-// pixels and describes the first.
+// The number of pixels unlike the scene (tolerance widening with the thresholds); the first described.
 int ComparePicture(const OutputFormat& f, const BYTE* picture, const SimCamera& camera, uint32_t number, int width,
                    int height, int threshold, const BYTE* palette, std::string* first);
 

@@ -7,80 +7,47 @@
 namespace testwin {
 namespace {
 
-class Messages : public WindowsTest {};
+class Messages : public OpenDialogTest {};
 
-TEST_F(Messages, SentMessagesRunAtOnceAndPostedOnesInOrderWhenTheQueueRuns) {
-    HWND dialog = Modeless();
-    ASSERT_TRUE(IsWindow(dialog));
-    PosixRunMessages();
-    Log().clear();
+TEST_F(Messages, SentMessagesRunAtOncePostedOnesWaitInTheQueueOfTheWindowsOwnThread) {
     EXPECT_TRUE(PostMessageA(dialog, WM_USER + 11, 1, 0));
     EXPECT_TRUE(PostMessageA(dialog, WM_USER + 11, 2, 0));
     SendMessageA(dialog, WM_USER + 12, 3, 0);
-    EXPECT_EQ(Log(), std::vector<std::string>({"user 12 3"}));
+    EXPECT_EQ(Log(), Lines({"user 12 3"}));
     EXPECT_EQ(PosixRunMessages(), 2);
-    EXPECT_EQ(Log(), std::vector<std::string>({"user 12 3", "user 11 1", "user 11 2"}));
+    EXPECT_EQ(Log(), Lines({"user 12 3", "user 11 1", "user 11 2"}));
+    BOOL posted = FALSE, seenThere = TRUE;
+    std::thread([&] {
+        posted = PostMessageA(dialog, WM_USER + 13, 5, 0);
+        MSG msg;
+        seenThere = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    }).join();
+    // A post from another thread waits in the queue of the window's thread.
+    EXPECT_EQ((Results{posted, seenThere, static_cast<long long>(Log().size()), PosixRunMessages()}),
+              (Results{1, 0, 3, 1}));
+    EXPECT_EQ(Log().back(), "user 13 5");
 }
 
 TEST_F(Messages, AQueueNobodyReadsRefusesPostsBeyondItsLimitAndADestroyedWindowTakesNone) {
-    HWND dialog = Modeless();
     int accepted = 0;
     while (accepted < 20000 && PostMessageA(dialog, WM_USER + 11, 0, 0)) ++accepted;
     EXPECT_EQ(accepted, 10000);
     PosixRunMessages();
-    EXPECT_TRUE(PostMessageA(dialog, WM_USER + 11, 0, 0));
-    DestroyWindow(dialog);
-    EXPECT_FALSE(PostMessageA(dialog, WM_USER + 11, 0, 0));
-    EXPECT_EQ(PosixRunMessages(), 0);
+    EXPECT_EQ((Results{PostMessageA(dialog, WM_USER + 11, 0, 0), DestroyWindow(dialog),
+                       PostMessageA(dialog, WM_USER + 11, 0, 0), PosixRunMessages()}),
+              (Results{1, 1, 0, 0}));
 }
 
 TEST_F(Messages, AHandleCutTo16BitsStillFindsItsWindowButAStaleHandleFindsNothing) {
-    HWND dialog = Modeless();
     HWND cut = reinterpret_cast<HWND>(static_cast<uintptr_t>(LOWORD(reinterpret_cast<uintptr_t>(dialog))));
-    EXPECT_TRUE(IsWindow(cut));
-    char caption[32];
-    GetWindowTextA(cut, caption, sizeof caption);
-    EXPECT_STREQ(caption, "Test Dialog");
-    DestroyWindow(dialog);
-    EXPECT_FALSE(IsWindow(dialog));
-    HWND next = Modeless();
-    EXPECT_NE(next, dialog);
-    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(Text(cut), "Test Dialog");
+    EXPECT_EQ((Results{IsWindow(cut), DestroyWindow(dialog), IsWindow(dialog), Modeless() != dialog, IsWindow(dialog)}),
+              (Results{1, 1, 0, 1, 0}));
 }
 
-TEST_F(Messages, APostFromAnotherThreadWaitsInTheQueueOfTheWindowsOwnThread) {
-    HWND dialog = Modeless();
-    PosixRunMessages();
-    Log().clear();
-    BOOL posted = FALSE, seenThere = TRUE;
-    std::thread other([&] {
-        posted = PostMessageA(dialog, WM_USER + 13, 5, 0);
-        MSG msg;
-        seenThere = PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
-    });
-    other.join();
-    EXPECT_TRUE(posted);
-    EXPECT_FALSE(seenThere);
-    EXPECT_TRUE(Log().empty());
-    PosixRunMessages();
-    EXPECT_EQ(Log(), std::vector<std::string>({"user 13 5"}));
-}
-
-int ClickOkOnce(HWND dialog, void* context) {
-    return PosixClick(dialog, IDOK);
-}
-
-TEST_F(Messages, AModalLoopAlsoHandlesWhatIsPostedToTheThreadsOtherWindows) {
-    HWND modeless = Modeless();
-    PostMessageA(modeless, WM_USER + 11, 9, 0);
-    PosixSetDialogHook(ClickOkOnce, nullptr);
-    EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), nullptr, LoggingProc, 0), 1);
-    EXPECT_TRUE(Logged("user 11 9"));
-}
-
+// Notes whether the owner is enabled (-1: none), then clicks the button in steps[0] once.
 int ClickThen(HWND dialog, void* context) {
     int* steps = static_cast<int*>(context);
-    // First look at the owner, then press the button the test asked for.
     if (steps[1]++ > 0) return 0;
     HWND owner = GetParent(dialog);
     steps[2] = owner ? IsWindowEnabled(owner) : -1;
@@ -88,17 +55,18 @@ int ClickThen(HWND dialog, void* context) {
 }
 
 TEST_F(Messages, AModalDialogRunsItsOwnLoopDisablesItsOwnerAndReturnsTheEndValue) {
-    HWND owner = Modeless();
+    PostMessageA(dialog, WM_USER + 11, 9, 0);
     int steps[3] = {IDOK, 0, 0};
     PosixSetDialogHook(ClickThen, steps);
-    EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), owner, LoggingProc, 0), 1);
-    EXPECT_EQ(steps[2], 0) << "the owner is disabled while the dialog runs";
-    EXPECT_TRUE(IsWindowEnabled(owner));
-    EXPECT_EQ(PosixModalDepth(), 0);
-    EXPECT_EQ(PosixFindWindow("Second"), nullptr) << "the dialog is destroyed when it ends";
-}
-
-TEST_F(Messages, WithNobodyToAnswerAModalDialogGetsEscapeAndOneThatIgnoresItEndsWithMinusOne) {
+    EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), dialog, LoggingProc, 0), 1);
+    // The loop also handles posts to the thread's other windows; the owner is disabled while it runs;
+    // the dialog is destroyed when it ends.
+    EXPECT_EQ((Results{Logged("user 11 9"), steps[2], IsWindowEnabled(dialog), PosixModalDepth(),
+                       PosixFindWindow("Second") == nullptr}),
+              (Results{1, 0, 1, 0, 1}));
+    // With nobody to answer, a dialog gets Escape; one that ignores it ends with -1.
+    PosixSetDialogHook(nullptr, nullptr);
+    Log().clear();
     EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(200), nullptr, LoggingProc, 0), 2);
     EXPECT_TRUE(Logged("command 2 0"));
     struct Deaf {
@@ -108,9 +76,7 @@ TEST_F(Messages, WithNobodyToAnswerAModalDialogGetsEscapeAndOneThatIgnoresItEnds
     EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(201), nullptr, Deaf::Proc, 0), -1);
     EXPECT_NE(std::string(PosixLastProblem()).find("Second"), std::string::npos);
     EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(999), nullptr, LoggingProc, 0), -1);
-}
-
-TEST_F(Messages, AnEndInInitDialogReturnsAtOnceWithoutShowingTheDialog) {
+    // An end in WM_INITDIALOG returns at once without showing the dialog.
     struct Quick {
         static INT_PTR CALLBACK Proc(HWND dialog, UINT msg, WPARAM, LPARAM param) {
             if (msg == WM_INITDIALOG) EndDialog(dialog, param);
@@ -129,126 +95,108 @@ TEST_F(Messages, AScriptDrivesNestedModalDialogsInTurn) {
     EXPECT_EQ(DialogBoxParamA(kModule, MAKEINTRESOURCEA(200), nullptr, LoggingProc, 0), 1);
     std::string shown = testing::internal::GetCapturedStdout();
     EXPECT_NE(shown.find("dialog \"Second\""), std::string::npos) << shown;
-    std::vector<std::string> commands;
+    Lines commands;
     for (const std::string& e : Log())
         if (e.rfind("command", 0) == 0 || e.rfind("second", 0) == 0) commands.push_back(e);
-    EXPECT_EQ(commands,
-              std::vector<std::string>({"command 360 0", "command 1 0", "second 1 0", "command 302 0", "command 1 0"}));
-    EXPECT_EQ(PosixSetDialogScript("click", error, sizeof error), 0);
-    EXPECT_NE(std::string(error).find("click"), std::string::npos);
-    EXPECT_EQ(PosixSetDialogScript("scroll 330 sideways", error, sizeof error), 0);
-    EXPECT_EQ(PosixSetDialogScript("dance 3", error, sizeof error), 0);
+    EXPECT_EQ(commands, Lines({"command 360 0", "command 1 0", "second 1 0", "command 302 0", "command 1 0"}));
+    for (const char* wrong : {"click", "scroll 330 sideways", "dance 3"})
+        EXPECT_EQ(PosixSetDialogScript(wrong, error, sizeof error), 0) << wrong;
+    EXPECT_NE(std::string(error).find("dance"), std::string::npos);
 }
 
+void CALLBACK PostTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+    PostMessageA(reinterpret_cast<HWND>(user), WM_USER + 14, PosixClockNow(), 0);
+}
+
+// One timeline with the multimedia timers; setting a timer again restarts its period.
 TEST_F(Messages, WindowTimersFireThroughTheQueueInVirtualTime) {
-    HWND dialog = Modeless();
     uint32_t start = PosixClockNow();
+    auto timer = [&](int id, uint32_t at) { return Entry("timer", id, static_cast<long>(start + at)); };
+    SetTimer(dialog, 1, 100, nullptr);
+    timeSetEvent(150, 1, PostTick, reinterpret_cast<DWORD_PTR>(dialog), TIME_ONESHOT);
+    PosixRunFor(250);
+    KillTimer(dialog, 1);
+    EXPECT_EQ(Log(), Lines({timer(1, 100), Entry("user", 14, static_cast<long>(start + 150)), timer(1, 200)}));
+    start = PosixClockNow();
     EXPECT_EQ(SetTimer(dialog, 7, 1000, nullptr), 7u);
     PosixRunFor(999);
-    EXPECT_FALSE(Logged(Entry("timer", 7, static_cast<long>(start + 1000))));
+    EXPECT_FALSE(Logged(timer(7, 1000)));
     PosixRunFor(1);
-    EXPECT_TRUE(Logged(Entry("timer", 7, static_cast<long>(start + 1000))));
-    // Setting it again restarts the period from now.
+    EXPECT_TRUE(Logged(timer(7, 1000)));
     PosixRunFor(500);
     SetTimer(dialog, 7, 1000, nullptr);
     PosixRunFor(1000);
-    EXPECT_FALSE(Logged(Entry("timer", 7, static_cast<long>(start + 2000))));
-    EXPECT_TRUE(Logged(Entry("timer", 7, static_cast<long>(start + 2500))));
-    EXPECT_TRUE(KillTimer(dialog, 7));
-    EXPECT_FALSE(KillTimer(dialog, 7));
+    EXPECT_EQ((Results{Logged(timer(7, 2000)), Logged(timer(7, 2500)), KillTimer(dialog, 7), KillTimer(dialog, 7)}),
+              (Results{0, 1, 1, 0}));
     size_t before = Log().size();
     PosixRunFor(5000);
     EXPECT_EQ(Log().size(), before);
-}
-
-TEST_F(Messages, GetMessageWaitsForATimerByMovingVirtualTimeOnly) {
-    HWND dialog = Modeless();
-    PosixRunMessages();
-    uint32_t start = PosixClockNow();
+    // GetMessage waits for a timer by moving virtual time only.
+    start = PosixClockNow();
     SetTimer(dialog, 3, 250, nullptr);
     MSG msg;
     ASSERT_TRUE(GetMessageA(&msg, nullptr, 0, 0));
-    EXPECT_EQ(msg.message, static_cast<UINT>(WM_TIMER));
-    EXPECT_EQ(msg.wParam, 3u);
-    EXPECT_EQ(PosixClockNow() - start, 250u);
+    EXPECT_EQ((Results{msg.message, static_cast<long long>(msg.wParam), PosixClockNow() - start}),
+              (Results{WM_TIMER, 3, 250}));
     DestroyWindow(dialog);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) << "a destroyed window's timer is gone";
 }
 
-struct Mice {
-    std::vector<std::string> seen;
-};
-Mice* mice = nullptr;
+std::vector<std::string>* mice = nullptr;
 
 LRESULT CALLBACK MouseProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     char line[80];
-    if (msg == WM_CAPTURECHANGED) {
+    if (msg == WM_CAPTURECHANGED)
         snprintf(line, sizeof line, "%d lost", GetDlgCtrlID(window));
-        mice->seen.push_back(line);
-        return 0;
-    }
-    if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP) {
+    else if (msg == WM_LBUTTONDOWN || msg == WM_MOUSEMOVE || msg == WM_LBUTTONUP)
         snprintf(line, sizeof line, "%d %04x %d,%d", GetDlgCtrlID(window), msg, static_cast<SHORT>(LOWORD(lParam)),
                  static_cast<SHORT>(HIWORD(lParam)));
-        mice->seen.push_back(line);
-        return 0;
-    }
-    return DefWindowProcA(window, msg, wParam, lParam);
+    else
+        return DefWindowProcA(window, msg, wParam, lParam);
+    mice->push_back(line);
+    return 0;
 }
 
 TEST_F(Messages, TheMouseGoesToTheCaptureWindowInItsOwnCoordinatesAndStaysInsideTheClip) {
-    Mice record;
-    mice = &record;
-    WNDCLASSA wc;
-    memset(&wc, 0, sizeof wc);
-    wc.lpfnWndProc = MouseProc;
-    wc.lpszClassName = "mousetest";
-    RegisterClassA(&wc);
+    std::vector<std::string> seen;
+    mice = &seen;
+    RegisterProc("mousetest", MouseProc);
     HWND top = CreateWindowExA(0, "mousetest", "top", WS_POPUP | WS_VISIBLE, 100, 100, 300, 200, nullptr, nullptr,
                                nullptr, nullptr);
-    HWND a = CreateWindowExA(0, "mousetest", "", WS_CHILD | WS_VISIBLE, 10, 10, 50, 50, top, reinterpret_cast<HMENU>(1),
-                             nullptr, nullptr);
-    HWND b = CreateWindowExA(0, "mousetest", "", WS_CHILD | WS_VISIBLE, 100, 10, 50, 50, top,
-                             reinterpret_cast<HMENU>(2), nullptr, nullptr);
+    HWND a = Child("mousetest", top, 1, 10, 10, 50, 50), b = Child("mousetest", top, 2, 100, 10, 50, 50);
     EXPECT_EQ(SetCapture(a), nullptr);
     PosixMouseMove(b, 5, 6);
-    EXPECT_EQ(record.seen.back(), "1 0200 95,6");
+    EXPECT_EQ(seen.back(), "1 0200 95,6");
     POINT corner = {0, 0};
     ClientToScreen(a, &corner);
     RECT clip = {corner.x, corner.y, corner.x + 20, corner.y + 20};
     ClipCursor(&clip);
     PosixMouseMove(a, 100, -30);
-    EXPECT_EQ(record.seen.back(), "1 0200 19,0");
+    EXPECT_EQ(seen.back(), "1 0200 19,0");
     POINT cursor;
     GetCursorPos(&cursor);
-    EXPECT_EQ(cursor.x, corner.x + 19);
     SetCapture(b);
-    EXPECT_EQ(record.seen.back(), "1 lost") << "the old capture hears of the change";
-    EXPECT_TRUE(ReleaseCapture());
-    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(seen.back(), "1 lost") << "the old capture hears of the change";
+    EXPECT_EQ((Results{cursor.x - corner.x, ReleaseCapture(), GetCapture() == nullptr}), (Results{19, 1, 1}));
     ClipCursor(nullptr);
     EnableWindow(b, FALSE);
-    size_t before = record.seen.size();
+    size_t before = seen.size();
     PosixMouseDown(b, 1, 1);
-    EXPECT_EQ(record.seen.size(), before) << "a disabled window gets no mouse";
-    UnregisterClassA("mousetest", nullptr);
-    DestroyWindow(top);
-    EXPECT_TRUE(UnregisterClassA("mousetest", nullptr));
+    EXPECT_EQ(seen.size(), before) << "a disabled window gets no mouse";
+    // A class is not unregistered while it has windows.
+    EXPECT_EQ(
+        (Results{UnregisterClassA("mousetest", nullptr), DestroyWindow(top), UnregisterClassA("mousetest", nullptr)}),
+        (Results{0, 1, 1}));
     mice = nullptr;
 }
 
 TEST_F(Messages, FocusSkipsDisabledWindowsAndLeavesAControlThatIsDisabledOrHidden) {
-    HWND dialog = Modeless();
-    HWND edit = GetDlgItem(dialog, 320);
-    HWND check = GetDlgItem(dialog, 310);
-    EXPECT_NE(SetFocus(edit), edit);
-    EXPECT_EQ(GetFocus(), edit);
-    EnableWindow(check, FALSE);
-    EXPECT_EQ(SetFocus(check), nullptr);
-    EXPECT_EQ(GetFocus(), edit);
-    EXPECT_FALSE(EnableWindow(edit, FALSE));
-    EXPECT_EQ(GetFocus(), nullptr);
-    EXPECT_TRUE(EnableWindow(edit, TRUE)) << "the result says it was disabled";
+    HWND edit = GetDlgItem(dialog, 320), check = GetDlgItem(dialog, 310);
+    // EnableWindow answers whether the window was disabled.
+    EXPECT_EQ(
+        (Results{SetFocus(edit) != edit, GetFocus() == edit, EnableWindow(check, FALSE), SetFocus(check) == nullptr,
+                 GetFocus() == edit, EnableWindow(edit, FALSE), GetFocus() == nullptr, EnableWindow(edit, TRUE)}),
+        (Results{1, 1, 0, 1, 1, 0, 1, 1}));
     SetFocus(edit);
     ShowWindow(edit, SW_HIDE);
     EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK)) << "the dialog hands the focus to its first tab stop";
@@ -259,35 +207,31 @@ TEST_F(Messages, MessageBoxesAreAnsweredByQueueThenPolicyThenTheirDefaultButton)
     EXPECT_EQ(MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO | MB_DEFBUTTON2), IDNO);
     PosixQueueMessageBoxAnswer(IDYES);
     PosixQueueMessageBoxAnswer(IDRETRY);  // not a button of the next box
-    EXPECT_EQ(MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO), IDYES);
-    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", nullptr, MB_OKCANCEL), IDOK);
-    PosixSetMessageBoxPolicy(IDCANCEL);
-    EXPECT_EQ(MessageBoxA(nullptr, "Sure?", "x", MB_OKCANCEL), IDCANCEL);
-    EXPECT_EQ(MessageBoxA(nullptr, "Note", "x", MB_OK), IDOK);
+    EXPECT_EQ((Results{MessageBoxA(nullptr, "Save?", "Trace ends", MB_YESNO),
+                       MessageBoxA(nullptr, "Sure?", nullptr, MB_OKCANCEL), (PosixSetMessageBoxPolicy(IDCANCEL), 0),
+                       MessageBoxA(nullptr, "Sure?", "x", MB_OKCANCEL), MessageBoxA(nullptr, "Note", "x", MB_OK)}),
+              (Results{IDYES, IDOK, 0, IDCANCEL, IDOK}));
     ASSERT_EQ(PosixMessageBoxCount(), 5);
     EXPECT_STREQ(PosixMessageBoxCaption(2), "Error");
     EXPECT_STREQ(PosixMessageBoxText(0), "Save?");
-    EXPECT_EQ(PosixMessageBoxType(0), static_cast<UINT>(MB_YESNO | MB_DEFBUTTON2));
-    EXPECT_EQ(PosixMessageBoxAnswer(3), IDCANCEL);
-    EXPECT_EQ(PosixMessageBoxText(5), nullptr);
+    EXPECT_EQ((Results{PosixMessageBoxType(0), PosixMessageBoxAnswer(3), PosixMessageBoxText(5) == nullptr}),
+              (Results{MB_YESNO | MB_DEFBUTTON2, IDCANCEL, 1}));
 }
 
 TEST_F(Messages, TheSystemMenuTakesItemsAndAGreyedCommandCannotBePicked) {
-    HWND dialog = Modeless();
     HMENU menu = GetSystemMenu(dialog, FALSE);
     ASSERT_NE(menu, nullptr);
-    EXPECT_TRUE(AppendMenuA(menu, MF_MENUBREAK, 0, nullptr));
-    EXPECT_TRUE(AppendMenuA(menu, MF_STRING, 100, "&Pause"));
-    EXPECT_EQ(EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED), MF_ENABLED);
-    EXPECT_EQ(CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_CHECKED), static_cast<DWORD>(MF_UNCHECKED));
-    EXPECT_EQ(CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_UNCHECKED), static_cast<DWORD>(MF_CHECKED));
-    EXPECT_EQ(CheckMenuItem(menu, 4242, MF_BYCOMMAND), static_cast<DWORD>(-1));
-    EXPECT_EQ(PosixSystemCommand(dialog, SC_CLOSE), 0);
-    EXPECT_TRUE(IsWindow(dialog));
-    Log().clear();
-    EXPECT_EQ(PosixSystemCommand(dialog, 100), 1);
-    EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED);
-    EXPECT_EQ(PosixSystemCommand(dialog, SC_CLOSE), 1);
+    EXPECT_EQ((Results{AppendMenuA(menu, MF_MENUBREAK, 0, nullptr), AppendMenuA(menu, MF_STRING, 100, "&Pause"),
+                       EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_GRAYED)}),
+              (Results{1, 1, MF_ENABLED}));
+    // Each check answers the state before; an item that is none, -1.
+    EXPECT_EQ((Results{CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_CHECKED),
+                       CheckMenuItem(menu, 100, MF_BYCOMMAND | MF_UNCHECKED), CheckMenuItem(menu, 4242, MF_BYCOMMAND)}),
+              (Results{MF_UNCHECKED, MF_CHECKED, static_cast<DWORD>(-1)}));
+    EXPECT_EQ(
+        (Results{PosixSystemCommand(dialog, SC_CLOSE), IsWindow(dialog), PosixSystemCommand(dialog, 100),
+                 EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | MF_ENABLED), PosixSystemCommand(dialog, SC_CLOSE)}),
+        (Results{0, 1, 1, MF_GRAYED, 1}));
     PosixRunMessages();
     EXPECT_TRUE(Logged("command 2 0")) << "closing a dialog is its Cancel";
 }

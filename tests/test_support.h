@@ -11,28 +11,24 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/posix/posix_control.h"
 #include "platform/win32.h"
 
-inline std::string MakeTempHome() {
-    char pattern[] = "/tmp/tarn2-test-XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    return dir ? dir : "/tmp";
-}
+// The results of a series of calls, made in the order written (a braced
+// list is evaluated left to right), to compare with one EXPECT_EQ.
+typedef std::vector<long long> Results;
 
 inline std::string ReadFileText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // The folder of the built programs: $TARN2_BIN, else the test program's
@@ -66,16 +62,7 @@ inline int RunTarncap(const std::string& home, const std::string& commandLine, s
 // A capture format as a host fills it in, size and all (tests pass wrong
 // sizes on purpose).
 inline BITMAPINFOHEADER HostFormat(LONG width, LONG height, WORD bits, DWORD compression, DWORD size) {
-    BITMAPINFOHEADER f;
-    memset(&f, 0, sizeof f);
-    f.biSize = sizeof f;
-    f.biWidth = width;
-    f.biHeight = height;
-    f.biPlanes = 1;
-    f.biBitCount = bits;
-    f.biCompression = compression;
-    f.biSizeImage = size;
-    return f;
+    return BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, height, 1, bits, compression, size, 0, 0, 0, 0};
 }
 
 // Each test gets its own Windows directory and virtual time.
@@ -83,7 +70,9 @@ class FreshHome : public ::testing::Test {
 protected:
     std::string home;
     void SetUp() override {
-        home = MakeTempHome();
+        char pattern[] = "/tmp/tarn2-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);  // never "/tmp": TearDown removes the home
+        home = pattern;
         PosixSetWindowsDirectory(home.c_str());
         PosixClockSetVirtual(1);
         PosixClearProblems();

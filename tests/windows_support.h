@@ -1,6 +1,4 @@
-// Scaffolding for window-system tests: a module of our own with small
-// compiled resources, a dialog procedure that logs what reaches it, and a clean
-// window system around each test.
+// Window-system tests: a module with small compiled resources, a dialog procedure that logs what reaches it.
 #ifndef TARN2_TESTS_WINDOWS_SUPPORT_H
 #define TARN2_TESTS_WINDOWS_SUPPORT_H
 
@@ -12,8 +10,7 @@
 #include "platform/posix/posix_windows.h"
 #include "test_support.h"
 
-// The resources of the tests' module: windows_test.rc, compiled and
-// embedded by the build.
+// windows_test.rc, compiled and embedded by the build.
 extern const unsigned char tarn2_test_resources[];
 extern const size_t tarn2_test_resources_size;
 
@@ -29,6 +26,38 @@ inline std::vector<std::string>& Log() {
 
 inline std::string Entry(const char* what, long a, long b) {
     return std::string(what) + " " + std::to_string(a) + " " + std::to_string(b);
+}
+
+typedef std::vector<std::string> Lines;
+
+inline std::string Text(HWND window) {
+    char text[256] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+inline std::string ItemText(HWND dialog, int id) {
+    char text[256] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+inline std::string Show(RECT r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+           std::to_string(r.bottom);
+}
+
+// A window class of the procedure, for the module (null: the process's).
+inline WORD RegisterProc(const char* name, WNDPROC proc, HINSTANCE module = nullptr, UINT style = 0,
+                         HBRUSH background = nullptr) {
+    WNDCLASSA wc = {style, proc, 0, 0, module, nullptr, nullptr, background, nullptr, name};
+    return RegisterClassA(&wc);
+}
+
+inline HWND Child(const char* className, HWND parent, int id, int x, int y, int width, int height,
+                  DWORD style = WS_CHILD | WS_VISIBLE) {
+    return CreateWindowExA(0, className, "", style, x, y, width, height, parent,
+                           reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
 }
 
 // Logs commands and scrolls; OK ends with 1, Cancel with 2; button 360
@@ -78,11 +107,12 @@ protected:
         FreshHome::TearDown();
     }
     HWND Modeless() { return CreateDialogParamA(kModule, MAKEINTRESOURCEA(200), nullptr, LoggingProc, 0); }
-    bool Logged(const std::string& entry) const {
-        for (const std::string& e : Log())
-            if (e == entry) return true;
-        return false;
+    int Count(const std::string& entry) const {
+        int n = 0;
+        for (const std::string& e : Log()) n += e == entry;
+        return n;
     }
+    bool Logged(const std::string& entry) const { return Count(entry) > 0; }
 };
 
 // A test on the logging dialog, opened modeless and settled, with its log

@@ -1,26 +1,23 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows driver mbktarn2u.drv and the decoder library
-# mbkdec32.dll with the 32-bit MinGW-w64 toolchain, installing the cross
-# compiler first when it is missing. Safe to run again: it does only the
-# missing work. Build folder: build-win/, or $TARN2_WIN_BUILD.
+# mbkdec32.dll twice from the same sources with MinGW-w64: the i686 pair that
+# ships for 32-bit hosts (build-win/, or $TARN2_WIN_BUILD) and the x86_64 pair
+# for 64-bit hosts (build-win64/, or $TARN2_WIN64_BUILD), installing the cross
+# compilers first when they are missing. Safe to run again: it does only the
+# missing work.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "build-windows: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. tools/packages.sh
+install_missing build-windows cmake make g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 
-build=${TARN2_WIN_BUILD:-build-win}
 . tools/configure.sh
-configure . "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Only the two modules: the host program and the tests are Linux-only.
-cmake --build "$build" -j2 --target mbktarn2u mbkdec32
-echo "build-windows: $build/bin/mbktarn2u.drv $build/bin/mbkdec32.dll"
+build_pair() {
+  local build=$1 toolchain=$2
+  configure . "$build" -DCMAKE_TOOLCHAIN_FILE="cmake/$toolchain" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$build" -j2 --target mbktarn2u mbkdec32
+  echo "build-windows: $build/bin/mbktarn2u.drv $build/bin/mbkdec32.dll"
+}
+build_pair "${TARN2_WIN_BUILD:-build-win}" mingw-i686.cmake
+build_pair "${TARN2_WIN64_BUILD:-build-win64}" mingw-x86_64.cmake

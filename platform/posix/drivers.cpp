@@ -4,11 +4,11 @@
 extern "C" {
 
 LRESULT WINAPI DefDriverProc(DWORD_PTR driverId, HDRVR driver, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    // Opening and closing are the driver's own business: the default answer
+    // to them is 0, as to every message not named here.
     switch (msg) {
         case DRV_LOAD:
         case DRV_FREE:
-        case DRV_OPEN:
-        case DRV_CLOSE:
         case DRV_ENABLE:
         case DRV_DISABLE:
             return 1;

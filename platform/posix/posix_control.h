@@ -7,7 +7,13 @@
 
 #include <stdint.h>
 
+// A Windows program that hosts the simulator (the test program run under
+// Wine) has the real types and supplies these few controls itself.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include "w32_base.h"
+#endif
 
 #ifdef __cplusplus
 extern "C" {

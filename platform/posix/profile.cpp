@@ -77,15 +77,29 @@ extern "C" {
 
 UINT WINAPI GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
     std::string value;
-    if (!FindValue(section, key, fileName, &value)) return static_cast<UINT>(defaultValue);
-    // Like the system: leading decimal digits count, no digits give 0, and a
-    // negative number gives 0.
+    // An empty value is no value.
+    if (!FindValue(section, key, fileName, &value) || value.empty()) return static_cast<UINT>(defaultValue);
+    // As Windows reads it: white space, a sign, a number in decimal or
+    // with the prefix 0x, 0o or 0b, up to the first other character, kept
+    // to 32 bits; a negative number is returned as it is, not as 0.
     const char* p = value.c_str();
+    while (isspace(static_cast<unsigned char>(*p))) p++;
     bool negative = *p == '-';
-    if (negative || *p == '+') p++;
+    if (*p == '-' || *p == '+') p++;
+    uint32_t base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X' || p[1] == 'o' || p[1] == 'O' || p[1] == 'b' || p[1] == 'B')) {
+        base = (p[1] == 'x' || p[1] == 'X') ? 16 : (p[1] == 'o' || p[1] == 'O') ? 8 : 2;
+        p += 2;
+    }
     uint32_t n = 0;
-    while (isdigit(static_cast<unsigned char>(*p))) n = n * 10 + static_cast<uint32_t>(*p++ - '0');
-    return negative ? 0 : n;
+    for (;; p++) {
+        int digit = isdigit(static_cast<unsigned char>(*p))    ? *p - '0'
+                    : isxdigit(static_cast<unsigned char>(*p)) ? tolower(static_cast<unsigned char>(*p)) - 'a' + 10
+                                                               : 99;
+        if (digit >= static_cast<int>(base)) break;
+        n = n * base + static_cast<uint32_t>(digit);
+    }
+    return negative ? 0 - n : n;
 }
 
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR out, DWORD size,

@@ -463,10 +463,41 @@ LRESULT CALLBACK EditProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+// The keyboard interface of a scroll bar control with the focus: the
+// arrows move a line, Page Up and Page Down a page, Home and End to the
+// ends; -1 for any other key.
+static int ScrollCodeForKey(WPARAM key) {
+    switch (key) {
+        case VK_LEFT:
+        case VK_UP:
+            return SB_LINEUP;
+        case VK_RIGHT:
+        case VK_DOWN:
+            return SB_LINEDOWN;
+        case VK_PRIOR:
+            return SB_PAGEUP;
+        case VK_NEXT:
+            return SB_PAGEDOWN;
+        case VK_HOME:
+            return SB_TOP;
+        case VK_END:
+            return SB_BOTTOM;
+        default:
+            return -1;
+    }
+}
+
 LRESULT CALLBACK ScrollBarProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     WindowPtr w = Find(window);
     if (!w) return 0;
     switch (msg) {
+        case WM_KEYDOWN: {
+            int code = ScrollCodeForKey(wParam);
+            if (code >= 0)
+                SendMessageA(GetParent(window), (w->style & SBS_VERT) ? WM_VSCROLL : WM_HSCROLL,
+                             static_cast<WPARAM>(code), reinterpret_cast<LPARAM>(window));
+            return 0;
+        }
         case SBM_SETPOS:
             return SetScrollPos(window, SB_CTL, static_cast<int>(wParam), lParam ? TRUE : FALSE);
         case SBM_GETPOS:

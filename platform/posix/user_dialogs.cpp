@@ -1,6 +1,7 @@
 // Dialogs: built from the module's templates, the dialog window procedure
 // with its DLGPROC, the modal loop, the dialog manager's keys, the dialog
 // item calls and message boxes.
+#include <ctype.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -470,15 +471,14 @@ UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) 
     if (!control) return 0;
     int length = GetWindowTextA(control, text, sizeof text);
     if (length >= static_cast<int>(sizeof text) - 1) return 0;
+    // As the C library reads a number: white space, a sign, decimal digits
+    // up to the first other character. Text after the digits is no error;
+    // a number the result cannot hold is. Unsigned, a minus sign counts
+    // from the top of the range, as on Windows.
     const char* p = text;
-    while (*p == ' ') ++p;
-    bool negative = false;
-    if (*p == '-' && isSigned) {
-        negative = true;
-        ++p;
-    } else if (*p == '+') {
-        ++p;
-    }
+    while (isspace(static_cast<unsigned char>(*p))) ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
     if (*p < '0' || *p > '9') return 0;
     unsigned long long value = 0;
     while (*p >= '0' && *p <= '9') {
@@ -486,15 +486,9 @@ UINT WINAPI GetDlgItemInt(HWND dialog, int id, BOOL* translated, BOOL isSigned) 
         if (value > 0xFFFFFFFFull) return 0;
         ++p;
     }
-    while (*p == ' ') ++p;
-    if (*p) return 0;
-    if (isSigned) {
-        if (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull) return 0;
-        if (translated) *translated = TRUE;
-        return negative ? static_cast<UINT>(-static_cast<long long>(value)) : static_cast<UINT>(value);
-    }
+    if (isSigned && (negative ? value > 0x80000000ull : value > 0x7FFFFFFFull)) return 0;
     if (translated) *translated = TRUE;
-    return static_cast<UINT>(value);
+    return negative ? static_cast<UINT>(0 - value) : static_cast<UINT>(value);
 }
 
 BOOL WINAPI CheckDlgButton(HWND dialog, int id, UINT check) {

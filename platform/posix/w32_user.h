@@ -360,27 +360,20 @@ typedef const SCROLLINFO* LPCSCROLLINFO;
 #define CS_SAVEBITS 0x0800
 #define CS_GLOBALCLASS 0x4000
 
-// Window words.
-#define GWL_WNDPROC (-4)
-#define GWL_HINSTANCE (-6)
-#define GWL_HWNDPARENT (-8)
+// Window words. Those that hold a pointer have only their pointer-wide
+// names, as on 64-bit Windows, whose headers withhold the 32-bit ones.
 #define GWL_ID (-12)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
-#define GWL_USERDATA (-21)
 #define GWLP_WNDPROC (-4)
 #define GWLP_HINSTANCE (-6)
 #define GWLP_HWNDPARENT (-8)
 #define GWLP_ID (-12)
 #define GWLP_USERDATA (-21)
-// A dialog's own words, pointer-wide as on 64-bit Windows; DWL_ names the
-// same slots so that 32-bit style code finds them too.
+// A dialog's own words, pointer-wide.
 #define DWLP_MSGRESULT 0
 #define DWLP_DLGPROC ((int)(DWLP_MSGRESULT + sizeof(LRESULT)))
 #define DWLP_USER ((int)(DWLP_DLGPROC + sizeof(DLGPROC)))
-#define DWL_MSGRESULT DWLP_MSGRESULT
-#define DWL_DLGPROC DWLP_DLGPROC
-#define DWL_USER DWLP_USER
 #define DLGWINDOWEXTRA ((int)(DWLP_USER + sizeof(LONG_PTR) + 6 * sizeof(void*)))
 
 // Show commands and window positions.
@@ -456,6 +449,10 @@ typedef const SCROLLINFO* LPCSCROLLINFO;
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
 #define VK_LEFT 0x25
 #define VK_UP 0x26
 #define VK_RIGHT 0x27

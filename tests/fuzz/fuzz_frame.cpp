@@ -1,16 +1,7 @@
-// Fuzz target: the decoder library's frame check and decoding into every
-// output format, on frames that may be anything an upload buffer can hold.
-//
-// Input: one control byte, then the frame. Control bit 0x01 repairs what
-// random bytes almost never get right (magic, version, header sum, data
-// size, end marker and data sum), so that most inputs reach the line reader
-// and the token stream instead of stopping at the header; bit 0x02 sets an
-// 8-bit palette from the frame's line data first.
-//
-// Every buffer is exactly as large as it has to be, so a read or write one
-// byte past it is caught by the address sanitizer.
-#include <stddef.h>
-#include <stdint.h>
+// Fuzz target: the frame check and decoding into every output format. Input: a control byte, then the frame.
+// Bit 0x01 repairs what random bytes almost never get right (magic, version, sums, sizes, end marker), so most
+// inputs reach the token stream; bit 0x02 sets a palette from the line data first. Every buffer is exactly as
+// large as it must be, so the sanitizer catches a byte past it.
 #include <string.h>
 
 #include <vector>
@@ -31,14 +22,10 @@ void DecDouble(uint8_t* picture, uint32_t height, uint32_t width);
 namespace {
 
 // Output formats as an application names them: compression and bit count.
-struct Format {
-    uint32_t compression;
-    uint32_t bitCount;
-};
-const Format kFormats[] = {
-    {0, 24},          {0, 16},          {0, 8},           {0x30323449, 12}, {0x56555949, 12},
-    {0x32315659, 12}, {0x32595559, 16}, {0x59565955, 16}, {0x39555659, 9},
-};
+// clang-format off
+const uint32_t kFormats[][2] = {{0, 24}, {0, 16}, {0, 8}, {0x30323449, 12}, {0x56555949, 12}, {0x32315659, 12},
+                                {0x32595559, 16}, {0x59565955, 16}, {0x39555659, 9}};
+// clang-format on
 
 void Repair(std::vector<uint8_t>& frame) {
     if (frame.size() < FRAME_HEADER_SIZE + FRAME_END_SIZE) return;
@@ -50,19 +37,15 @@ void Repair(std::vector<uint8_t>& frame) {
     FrameWrite32(h + FRAME_DATA_SIZE, dataSize);
     FrameWrite16(h + FRAME_HEADER_SUM, FrameHeaderSum(h));
     uint8_t* end = h + FRAME_HEADER_SIZE + dataSize;
-    end[0] = FRAME_END_MAGIC_0;
-    end[1] = FRAME_END_MAGIC_1;
-    end[2] = FRAME_END_MAGIC_2;
-    end[3] = FRAME_END_MAGIC_3;
+    const uint8_t magic[4] = {FRAME_END_MAGIC_0, FRAME_END_MAGIC_1, FRAME_END_MAGIC_2, FRAME_END_MAGIC_3};
+    memcpy(end, magic, 4);
     FrameWrite32(end + FRAME_END_NUMBER, FrameRead32(h + FRAME_NUMBER));
     FrameWrite32(end + FRAME_END_SUM, FrameDataSum(h + FRAME_HEADER_SIZE, dataSize));
 }
 
-// A palette record as an application hands it over: the header and as many
-// entries as it says, taken from the input, in a buffer of exactly that size.
+// A palette record in a buffer of its size; a few entries, as each change rebuilds a 32768-entry table.
 void SetPaletteFrom(const uint8_t* bytes, size_t size) {
     if (size < 4) return;
-    // A few entries only: each palette change rebuilds a 32768-entry table.
     uint32_t count = FrameRead16(bytes + 2) % 5;
     if (size < 4 + 4 * (size_t)count) return;
     std::vector<uint8_t> record(bytes, bytes + 4 + 4 * count);
@@ -76,16 +59,15 @@ void SetPaletteFrom(const uint8_t* bytes, size_t size) {
 }
 
 void DecodeEveryFormat(const std::vector<uint8_t>& frame, const FrameInfo& info) {
-    for (const Format& f : kFormats) {
-        uint32_t decoder = DecOpen(f.compression, f.bitCount);
+    for (const uint32_t* f : kFormats) {
+        uint32_t decoder = DecOpen(f[0], f[1]);
         if (decoder == 0) __builtin_trap();  // every listed format has a decoder
-        int kind = OutputKindFor(f.compression, f.bitCount);
+        int kind = OutputKindFor(f[0], f[1]);
         std::vector<uint8_t> picture(OutputSize(kind, info.width, info.height));
         uint32_t state = 0;
         uint32_t result = DecDecode(decoder, frame.data(), picture.data(), info.width, info.height, &state);
-        // A frame that passed the check decodes, and says which it was.
+        // A frame that passed the check decodes and says which it was; another size is refused.
         if (result != 0 || state != info.number) __builtin_trap();
-        // A size other than the frame's is refused, not written.
         if (DecDecode(decoder, frame.data(), picture.data(), info.width + 8, info.height, &state) == 0)
             __builtin_trap();
         if (kind == OUT_RGB24) {
@@ -112,8 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if ((control & 0x02) && frame.size() > FRAME_HEADER_SIZE)
         SetPaletteFrom(frame.data() + FRAME_HEADER_SIZE, frame.size() - FRAME_HEADER_SIZE);
 
-    // The check reads no further than the caller allows, as the driver's
-    // upload buffer allows it.
+    // The check reads no further than the caller allows.
     uint8_t recordA[88], recordB[16];
     memset(recordB, 0, sizeof recordB);
     FrameWrite32(recordB, (uint32_t)frame.size());

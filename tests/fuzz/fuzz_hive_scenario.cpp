@@ -1,13 +1,7 @@
-// Fuzz target: the two text files a person may edit by hand and the driver
-// or the simulator then reads: the registry hive (REGEDIT4 text, read
-// through the registry calls the driver makes) and the simulator's
-// scenario. The same input is given to both.
-//
-// A damaged hive must read as empty, be kept aside when it is next written,
-// and never hand the driver more bytes than its buffer holds; a bad
-// scenario must be refused whole with the line and what is wrong.
+// Fuzz target: the two hand-edited text files, the registry hive (through the driver's registry calls) and the
+// simulator's scenario. A damaged hive reads as empty, is kept aside when next written and never hands the
+// driver more than its buffer holds; a bad scenario is refused whole with what is wrong.
 #include <dirent.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -45,14 +39,12 @@ void WriteHive(const uint8_t* data, size_t size) {
 void ReadAsTheDriverDoes(void) {
     static const char* const dwords[] = {"DebugLevel", "CaptureUsage", "VideoInUsage", "LPTPort", "Compression"};
     for (const char* name : dwords) ReadRegDword(name, 7);
-    char text[8];
-    memset(text, 'x', sizeof text);
+    char text[8] = {'x', 'x', 'x', 'x', 'x', 'x', 'x', 'x'};
     DWORD length = ReadRegString("IniFile", "mbkzelt.ini", text, sizeof text);
     // The copy always ends inside the buffer.
     if (length > sizeof text || memchr(text, '\0', sizeof text) == nullptr) abort();
 
-    // The raw calls with a buffer of each size up to a little more than a
-    // dword, and no buffer at all.
+    // The raw calls with a buffer of each size up to a little more than a dword, and none.
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
     for (DWORD room = 0; room <= 6; room++) {
@@ -81,16 +73,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 65536) return 0;
-    // The two folders in turn: the registry reads a hive again only when
-    // the file changed, and one rewritten in place at the same size within
-    // a tick of the file clock would not show it.
+    // Two folders in turn: a hive rewritten at the same size within a file-clock tick would not look changed.
     const std::string& home = homes[turn++ & 1];
     PosixSetWindowsDirectory(home.c_str());
     RemoveKeptHives(home);
     WriteHive(data, size);
     ReadAsTheDriverDoes();
-    // A write over whatever was there (a damaged hive is kept aside and
-    // started afresh) and a read back of the value written.
+    // A write over whatever was there (a damaged hive is kept aside) and a read back.
     WriteRegDword("Initialised", 0x12345678);
     if (ReadRegDword("Initialised", 0) != 0x12345678) abort();
     ReadAsTheDriverDoes();

@@ -1,10 +1,5 @@
-// Fuzz target: the readers of compiled resources. The input is read as a
-// resource file (.res), each dialog template and version record in it
-// through its reader; and, so that mutations reach the readers without a
-// well-formed file around them, the whole input as a dialog template and as
-// a version record. A refusal always says why; nothing reads past its
-// record (each record is a copy of its own, so the sanitizer sees a read
-// past it).
+// Fuzz target: the resource readers, on the input as a .res file with its templates and version records and
+// whole as each. A refusal always says why; each record is a copy of its own, so a read past it is seen.
 #include <stdint.h>
 #include <stdlib.h>
 
