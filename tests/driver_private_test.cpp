@@ -29,7 +29,7 @@ protected:
 // kNone when the read fails. A refused write shows as the earlier answer.
 TEST_F(PrivateMessages, EachMessageWritesAndReadsBackItsSetting) {
     DriverOptions = OPT_BRINGUP_BOXES | OPT_NO_IRQ;
-    const BITMAPINFOHEADER format = currentFormat;
+    const BITMAPINFOHEADER format = CurrentFormat(videoIn);
     // Lighting: banding goes off with the old period, then on with 50 Hz's.
     EXPECT_EQ(Camera().flickerPeriod, 76) << "the load: 60 Hz, banding on";
     int from = SimCommandCount();
@@ -108,6 +108,9 @@ TEST_F(PrivateMessages, EachMessageWritesAndReadsBackItsSetting) {
     ASSERT_TRUE(Fetch(&data));
     EXPECT_EQ(data & 0xFFFF, 0x0301u);
     EXPECT_EQ(memcmp(&format, &currentFormat, sizeof format), 0) << "a private message is no format";
+    Write(0x50, Bytes(5, 0, 0, 0));  // the slowest step exists too
+    ASSERT_TRUE(Read(0x50, &data));
+    EXPECT_EQ(data & 0xFFFF, 5u);
 }
 
 TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {

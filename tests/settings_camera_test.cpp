@@ -109,6 +109,9 @@ TEST_F(CameraSettings, ValuesOutsideTheirRuleAreReplacedAndTheCameraStillOpens) 
     CloseVideoIn();
     EXPECT_EQ(Stored("Compression"), 0u) << "the mode in force";
     EXPECT_EQ(Stored("ImageCols"), 176u);
+    WriteRegDword("BlueGain", 0);
+    OpenAndLoad();
+    EXPECT_EQ(state->blue, 92) << "blue's own default";
 }
 
 TEST_F(CameraSettings, ValuesInsideTheirRuleAreApplied) {
