@@ -1,9 +1,26 @@
-// The device operations on the selected device: what they record, what they
-// stage for the camera, and how they fail without a device.
-#include "camera_host.h"
-#include "device_support.h"
+// The device operations on the device a channel open brought up: what they
+// record, what they stage for the camera and when it gets it, and how they
+// fail without a device or without a camera that answers.
+#include "driver_support.h"
 
-class DeviceOperations : public SelectedCamera {};
+namespace {
+
+class DeviceOperations : public DriverHost {
+protected:
+    CameraDevice* device = nullptr;
+    CameraState* state = nullptr;
+    Viewport* viewport = nullptr;
+    FrameGrabber* grabber = nullptr;
+
+    void SetUp() override {
+        DriverHost::SetUp();
+        ASSERT_NO_FATAL_FAILURE(OpenVideoIn());
+        device = SelectedDevice();
+        state = device->cameraState;
+        viewport = device->viewport;
+        grabber = device->frameGrabber;
+    }
+};
 
 TEST_F(DeviceOperations, AutomaticCompressionRecordsTheSettingsAndPicksThePresetLevel) {
     device->frameRateTarget = 15;
@@ -18,24 +35,23 @@ TEST_F(DeviceOperations, AutomaticCompressionRecordsTheSettingsAndPicksThePreset
     EXPECT_EQ(viewport->targetFR, 28) << "level 10";
     EXPECT_EQ(viewport->targetFps, 15) << "the frame-rate target goes with the preset";
     EXPECT_TRUE(viewport->dirty & VP_DIRTY_COMPRESSION);
-
     // Conference mode: the conference level 100 counts, which is level 1:
     // no compression at all.
     ASSERT_EQ(SetCompressionSettings(1, 1, 100, 1, 50), TRUE);
     EXPECT_EQ(device->videoConf, 1);
     EXPECT_EQ(viewport->compMode, 0);
-
-    struct Case {
+    // The preview level, and the preset it picks (0: none, level 1).
+    const struct {
         WORD value;
         BYTE targetFR;
-    } levels[] = {{0, 28}, {10, 28}, {11, 28}, {45, 24}, {61, 16}, {81, 6}};
-    for (const Case& c : levels) {
+    } levels[] = {{0, 28}, {10, 28}, {11, 28}, {45, 24}, {61, 16}, {81, 6}, {91, 0}};
+    for (const auto& c : levels) {
         SetCompressionSettings(1, 0, 50, c.value, 50);
-        EXPECT_EQ(viewport->targetFR, c.targetFR) << c.value;
-        EXPECT_EQ(viewport->compMode, 1) << c.value;
+        if (c.targetFR) {
+            EXPECT_EQ(viewport->targetFR, c.targetFR) << c.value;
+        }
+        EXPECT_EQ(viewport->compMode, c.targetFR ? 1 : 0) << c.value;
     }
-    SetCompressionSettings(1, 0, 50, 91, 50);
-    EXPECT_EQ(viewport->compMode, 0) << "91 to 100 is level 1";
 }
 
 TEST_F(DeviceOperations, FixedQualityIsClampedAndBecomesTheThresholds) {
@@ -44,12 +60,12 @@ TEST_F(DeviceOperations, FixedQualityIsClampedAndBecomesTheThresholds) {
     EXPECT_EQ(viewport->compMode, 2);
     EXPECT_EQ(viewport->yThreshold, 0);
     EXPECT_EQ(viewport->uvThreshold, 0);
-    struct Case {
+    const struct {
         LONG quality;
         WORD recorded;
         BYTE y, uv;
     } cases[] = {{50, 50, 16, 8}, {0, 0, 32, 16}, {-7, 0, 32, 16}, {99, 99, 0, 0}, {1000, 100, 0, 0}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         EXPECT_EQ(SetCompressionQuality(c.quality), TRUE);
         EXPECT_EQ(device->compressionQuality, c.recorded) << c.quality;
         EXPECT_EQ(viewport->yThreshold, c.y) << c.quality;
@@ -65,20 +81,28 @@ TEST_F(DeviceOperations, FixedQualityIsClampedAndBecomesTheThresholds) {
     EXPECT_EQ(quality, 100);
 }
 
-TEST_F(DeviceOperations, OnlyAChangeOfModeResynchronisesTheGrabber) {
-    SetCompressionSettings(0, 0, 50, 50, 50);
-    EXPECT_EQ(grabber->compressed, 0u) << "uncompressed frames decode straight into the application's buffer";
+TEST_F(DeviceOperations, CompressionIsStagedUntilTheNextFrameAndOnlyAChangeOfModeResynchronises) {
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    BYTE before = Camera().compMode;
     grabber->resync = 0;
-    SetCompressionSettings(1, 0, 50, 50, 50);
+    ASSERT_EQ(SetCompressionSettings(2, 0, 50, 50, 100), TRUE);
+    EXPECT_EQ(Camera().compMode, before);
     EXPECT_EQ(grabber->resync, 1u);
     EXPECT_EQ(grabber->compressed, 1u) << "compressed frames decode through the decode buffer";
+    // A change of mode resynchronises: one frame goes uncompressed first.
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    EXPECT_EQ(Camera().compMode, 2);
+    EXPECT_EQ(Camera().yThreshold, 0);
     grabber->resync = 0;
-    SetCompressionSettings(1, 1, 40, 50, 50);
+    SetCompressionSettings(2, 1, 40, 50, 50);
     EXPECT_EQ(grabber->resync, 0u);
     SetCompressionSettings(0, 0, 50, 50, 50);
     EXPECT_EQ(grabber->resync, 1u);
-    EXPECT_EQ(grabber->compressed, 0u);
+    EXPECT_EQ(grabber->compressed, 0u) << "uncompressed frames decode straight into the application's buffer";
     EXPECT_EQ(viewport->compMode, 0);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    EXPECT_EQ(Camera().compMode, 0);
 }
 
 TEST_F(DeviceOperations, TheFrameRateTargetReRunsOnlyAutomaticCompression) {
@@ -90,22 +114,35 @@ TEST_F(DeviceOperations, TheFrameRateTargetReRunsOnlyAutomaticCompression) {
     EXPECT_EQ(viewport->dirty, dirty);
     EXPECT_EQ(viewport->targetFps, fps);
     EXPECT_EQ(device->compressionMode, 2);
-
     SetCompressionSettings(1, 0, 50, 30, 50);
     EXPECT_EQ(SetFrameRateTarget(12), TRUE);
     EXPECT_EQ(viewport->targetFps, 12);
     EXPECT_EQ(device->videoCapVal, 30) << "re-run with the recorded settings";
 }
 
-TEST_F(DeviceOperations, TheFramePeriodFollowsTheStepAndIsNeverZero) {
-    struct Case {
+TEST_F(DeviceOperations, TheFrameRateAndItsPeriodReachTheCamera) {
+    // The load left automatic frame rate on: the first call changes only
+    // the flag, the second the step.
+    DWORD step = 0, automatic = 1;
+    WORD period = 0;
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    GetFrameRate(&step, &automatic, &period);
+    EXPECT_EQ(step, 1u);
+    EXPECT_EQ(automatic, 0u);
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    GetFrameRate(&step, &automatic, &period);
+    EXPECT_EQ(step, 3u);
+    EXPECT_EQ(period, 66);
+    EXPECT_EQ(Camera().divisorExponent, 1);
+    EXPECT_EQ(Camera().baseRate, 1);
+    // The period follows the step and is never zero.
+    const struct {
         DWORD step;
         WORD period;
     } cases[] = {{1, 33}, {2, 40}, {3, 66}, {4, 80}, {5, 133}, {0, 33}, {9, 33}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         state->frameRate = c.step;
-        DWORD step = 0, automatic = 7;
-        WORD period = 0;
+        automatic = 7;
         EXPECT_EQ(GetFrameRate(&step, &automatic, &period), TRUE);
         EXPECT_EQ(period, c.period) << c.step;
         EXPECT_EQ(automatic, state->autoFrameRate);
@@ -113,7 +150,29 @@ TEST_F(DeviceOperations, TheFramePeriodFollowsTheStepAndIsNeverZero) {
     EXPECT_EQ(GetFrameRate(nullptr, nullptr, nullptr), TRUE);
 }
 
-TEST_F(DeviceOperations, DecimationIsStagedInTheViewport) {
+TEST_F(DeviceOperations, LightColourAndDecimationReachTheCameraOrTheViewport) {
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
+    EXPECT_EQ(SetMainsFrequency(0), TRUE);
+    EXPECT_EQ(SetBanding(1), TRUE);
+    EXPECT_EQ(Camera().flickerMode, 1);
+    EXPECT_EQ(Camera().flickerPeriod, 46) << "15 frames/s on 50 Hz mains";
+    EXPECT_EQ(SetBanding(0), TRUE);
+    EXPECT_EQ(Camera().flickerMode, 0);
+
+    EXPECT_EQ(SetColourParams(60, 50, 40), 0);
+    EXPECT_EQ(Camera().brightness, 60);
+    EXPECT_EQ(Camera().colour, 40);
+    DWORD b = 0, c = 0, col = 0;
+    EXPECT_EQ(GetColourParams(&b, &c, &col), 0);
+    EXPECT_EQ(b, 60u);
+    EXPECT_EQ(c, 50u);
+    EXPECT_EQ(col, 40u);
+
+    BYTE weight = Camera().centreWeight;
+    EXPECT_EQ(SetBacklight(weight == 1 ? 0 : 1), TRUE);
+    EXPECT_NE(Camera().centreWeight, weight);
+
     viewport->dirty = 0;
     EXPECT_EQ(SetDecimationFlag(1), 1);
     EXPECT_EQ(GetDecimationFlag(), TRUE);
@@ -122,43 +181,27 @@ TEST_F(DeviceOperations, DecimationIsStagedInTheViewport) {
     EXPECT_EQ(GetDecimationFlag(), FALSE);
 }
 
-TEST_F(DeviceOperations, PortDetailsAndThePortWatch) {
-    LONG port = 0;
-    BYTE mode = 0;
-    EXPECT_EQ(GetDevicePort(&port, &mode), TRUE);
-    EXPECT_EQ(port, 1);
-    EXPECT_EQ(mode, 0x57);
-    EXPECT_EQ(GetDeviceFirmwareVersion(), 0x0103);
-
-    EXPECT_EQ(SetPortWatch(1, 0), TRUE);
-    state->portEvent = 1;
-    DWORD watch = 0, event = 0;
-    EXPECT_EQ(GetPortWatch(&watch, &event), TRUE);
-    EXPECT_EQ(watch, 1u);
-    EXPECT_EQ(event, 1u);
-    EXPECT_EQ(GetPortWatch(&watch, &event), TRUE);
-    EXPECT_EQ(event, 0u) << "an event is reported once";
-}
-
+// The private message pauses (d0 0) and resumes (anything else) pipelined
+// uploads, which resume only on a fast port.
 TEST_F(DeviceOperations, PausingStopsPipeliningWhichResumesOnlyOnAFastPort) {
-    EXPECT_EQ(PauseFrameGrabbing(1), TRUE);
+    Write(0x25, 0);
     EXPECT_EQ(grabber->pipelining, 0u);
-    EXPECT_EQ(PauseFrameGrabbing(0), TRUE);
+    Write(0x25, 0x2A);
     EXPECT_EQ(grabber->pipelining, 0u) << "LPT1 of type 0x57 is not fast";
-
-    Dismantle();
-    PPLINK_DestroyLink(link);
-    link = nullptr;
-    Scenario("port 1 type 0x77 camera");
-    Build();
+    CloseVideoIn();
+    ASSERT_EQ(SimSetScenario("port 1 type 0x77 camera"), 1);
+    OpenVideoIn();
+    grabber = SelectedDevice()->frameGrabber;
     EXPECT_EQ(grabber->pipelining, 1u);
-    EXPECT_EQ(PauseFrameGrabbing(1), TRUE);
+    Write(0x25, 0);
     EXPECT_EQ(grabber->pipelining, 0u);
-    EXPECT_EQ(PauseFrameGrabbing(0), TRUE);
+    Write(0x25, 0x2A);
     EXPECT_EQ(grabber->pipelining, 1u);
 }
 
-TEST_F(DeviceOperations, WithoutADeviceEveryOperationFailsAndTouchesNothing) {
+TEST_F(DeviceOperations, WithoutADeviceEveryOperationAndMessageFailsAndTouchesNothing) {
+    SetCompressionSettings(2, 0, 50, 50, 50);
+    SetBanding(0);
     EnableTARNDevices();
     EXPECT_EQ(PauseFrameGrabbing(1), FALSE);
     EXPECT_EQ(SetCompressionSettings(1, 0, 50, 50, 50), FALSE);
@@ -194,78 +237,16 @@ TEST_F(DeviceOperations, WithoutADeviceEveryOperationFailsAndTouchesNothing) {
     EXPECT_EQ(GetDevicePort(nullptr, nullptr), FALSE);
     EXPECT_EQ(GetPortWatch(nullptr, nullptr), FALSE);
     EXPECT_EQ(SetPortWatch(1, 1), FALSE);
+    DWORD data = 0;
+    for (DWORD number : {0x21u, 0x24u, 0x40u, 0x41u, 0x50u, 0x51u, 0x52u, 0x70u}) EXPECT_FALSE(Read(number, &data));
+    Write(0x70, 1);
     EXPECT_EQ(state->portWatch, 0u);
-    EXPECT_EQ(device->compressionMode, 0);
+    EXPECT_EQ(device->compressionMode, 2);
     EXPECT_EQ(device->bandingFilter, 0u);
+    ASSERT_EQ(SelectTARNDevice(deviceHandle), device);
 }
 
-// The same operations on the device that a channel open brought up, on the
-// simulated camera in virtual time.
-class DeviceOnTheCamera : public CameraHost {
-protected:
-    void SetUp() override {
-        CameraHost::SetUp();
-        OpenCamera();
-    }
-    void TearDown() override {
-        SimSetVanished(0);
-        CameraHost::TearDown();
-    }
-};
-
-TEST_F(DeviceOnTheCamera, SettingsReachTheCamera) {
-    // The load left automatic frame rate on: the first call changes only
-    // the flag, the second the step.
-    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
-    DWORD step = 0, automatic = 1;
-    WORD period = 0;
-    GetFrameRate(&step, &automatic, &period);
-    EXPECT_EQ(step, 1u);
-    EXPECT_EQ(automatic, 0u);
-    EXPECT_EQ(SetFrameRate(3, 0), TRUE);
-    GetFrameRate(&step, &automatic, &period);
-    EXPECT_EQ(step, 3u);
-    EXPECT_EQ(period, 66);
-    EXPECT_EQ(Camera().divisorExponent, 1);
-    EXPECT_EQ(Camera().baseRate, 1);
-
-    EXPECT_EQ(SetMainsFrequency(0), TRUE);
-    EXPECT_EQ(SetBanding(1), TRUE);
-    EXPECT_EQ(Camera().flickerMode, 1);
-    EXPECT_EQ(Camera().flickerPeriod, 46) << "15 frames/s on 50 Hz mains";
-    EXPECT_EQ(SetBanding(0), TRUE);
-    EXPECT_EQ(Camera().flickerMode, 0);
-
-    EXPECT_EQ(SetColourParams(60, 50, 40), 0);
-    EXPECT_EQ(Camera().brightness, 60);
-    EXPECT_EQ(Camera().colour, 40);
-    DWORD b = 0, c = 0, col = 0;
-    EXPECT_EQ(GetColourParams(&b, &c, &col), 0);
-    EXPECT_EQ(b, 60u);
-    EXPECT_EQ(c, 50u);
-    EXPECT_EQ(col, 40u);
-
-    BYTE weight = Camera().centreWeight;
-    EXPECT_EQ(SetBacklight(weight == 1 ? 0 : 1), TRUE);
-    EXPECT_NE(Camera().centreWeight, weight);
-}
-
-TEST_F(DeviceOnTheCamera, CompressionIsStagedUntilTheNextFrame) {
-    ASSERT_EQ(Frame(), DV_ERR_OK);
-    BYTE before = Camera().compMode;
-    ASSERT_EQ(SetCompressionSettings(2, 0, 50, 50, 100), TRUE);
-    EXPECT_EQ(Camera().compMode, before);
-    // A change of mode resynchronises: one frame goes uncompressed first.
-    ASSERT_EQ(Frame(), DV_ERR_OK);
-    ASSERT_EQ(Frame(), DV_ERR_OK);
-    EXPECT_EQ(Camera().compMode, 2);
-    EXPECT_EQ(Camera().yThreshold, 0);
-    ASSERT_EQ(SetCompressionSettings(0, 0, 50, 50, 100), TRUE);
-    ASSERT_EQ(Frame(), DV_ERR_OK);
-    EXPECT_EQ(Camera().compMode, 0);
-}
-
-TEST_F(DeviceOnTheCamera, ACameraThatStopsAnsweringKeepsTheRecordedSettings) {
+TEST_F(DeviceOperations, ACameraThatStopsAnsweringKeepsTheRecordedSettings) {
     EXPECT_EQ(SetBacklight(1), TRUE);
     SimSetVanished(1);
     EXPECT_EQ(SetBacklight(0), FALSE);
@@ -278,3 +259,5 @@ TEST_F(DeviceOnTheCamera, ACameraThatStopsAnsweringKeepsTheRecordedSettings) {
     EXPECT_EQ(step, 1u);
     SimSetVanished(0);
 }
+
+}  // namespace

@@ -1,192 +1,17 @@
-// Private control messages tunnelled through DVM_FORMAT SET, with the
-// read-back fetched by the next GET of the current format.
-#include "camera_host.h"
-#include "device_support.h"
-#include "driver/driver.h"
-#include "trace/trace.h"
+// Private control messages tunnelled through DVM_FORMAT SET on VIDEO_IN, with
+// the read-back fetched by the next GET of the current format, acting on the
+// simulated camera.
+#include "driver_support.h"
 
 namespace {
 
-const LONG kWrite = 0x23680000;
-const LONG kRead = 0x68320000;
-const LONG kAnswer = 0x57750000;
+const DWORD kNone = 0xFFFFFFFF;
 
-class PrivateMessages : public SelectedCamera {
+class PrivateMessages : public DriverHost {
 protected:
     void SetUp() override {
-        SelectedCamera::SetUp();
-        privateReadPending = FALSE;
-        memset(&currentFormat, 0, sizeof currentFormat);
-    }
-    void TearDown() override {
-        privateReadPending = FALSE;
-        DriverOptions = 0;
-        SelectedCamera::TearDown();
-    }
-    static DWORD Configure(DWORD flags, BITMAPINFOHEADER* header, DWORD size = sizeof(BITMAPINFOHEADER)) {
-        VIDEOCONFIGPARMS parms;
-        memset(&parms, 0, sizeof parms);
-        parms.lpData1 = header;
-        parms.dwSize1 = size;
-        return FormatMessageHandler(nullptr, DVM_FORMAT, flags, reinterpret_cast<LPARAM>(&parms));
-    }
-    static DWORD Set(LONG xPels, DWORD data) {
-        BITMAPINFOHEADER header;
-        memset(&header, 0, sizeof header);
-        header.biSize = sizeof header;
-        header.biXPelsPerMeter = xPels;
-        header.biYPelsPerMeter = static_cast<LONG>(data);
-        return Configure(VIDEO_CONFIGURE_SET, &header);
-    }
-    static void Write(DWORD number, DWORD data) { EXPECT_EQ(Set(kWrite | static_cast<LONG>(number), data), 17u); }
-    // The next GET of the current format; true when it carries an answer.
-    static bool Fetch(DWORD* data) {
-        BITMAPINFOHEADER header;
-        memset(&header, 0, sizeof header);
-        EXPECT_EQ(Configure(VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &header), 0u);
-        if (header.biXPelsPerMeter != kAnswer) return false;
-        *data = static_cast<DWORD>(header.biYPelsPerMeter);
-        return true;
-    }
-    // Sends a read and fetches its answer; false when the read failed.
-    static bool Read(DWORD number, DWORD* data, DWORD in = 0) {
-        EXPECT_EQ(Set(kRead | static_cast<LONG>(number), in), 17u);
-        return Fetch(data);
-    }
-    static DWORD Bytes(DWORD d0, DWORD d1, DWORD d2, DWORD d3) { return d0 | d1 << 8 | d2 << 16 | d3 << 24; }
-};
-
-TEST_F(PrivateMessages, ReadsAnswerOnceThroughTheNextGet) {
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x21, &data, 0xAABB0000));
-    EXPECT_EQ(data, Bytes(1, 3, 0xBB, 0xAA)) << "firmware 1.3; the other two bytes as sent";
-    EXPECT_FALSE(Fetch(&data)) << "the GET after that has the device's own values";
-
-    DriverOptions = OPT_TRACE_ON | OPT_NO_IRQ;
-    ASSERT_TRUE(Read(0x24, &data));
-    EXPECT_EQ(data, Bytes(1, 0x57, 0xA0, 0x00));
-
-    // A later read overwrites an answer that was not fetched.
-    EXPECT_EQ(Set(kRead | 0x21, 0), 17u);
-    EXPECT_EQ(Set(kRead | 0x24, 0), 17u);
-    ASSERT_TRUE(Fetch(&data));
-    EXPECT_EQ(data & 0xFFFF, 0x5701u);
-
-    // The marker's top bit is not part of it.
-    EXPECT_EQ(Set(static_cast<LONG>(0x80000000u | kRead | 0x21), 0), 17u);
-    ASSERT_TRUE(Fetch(&data));
-    EXPECT_EQ(data & 0xFFFF, 0x0301u);
-}
-
-TEST_F(PrivateMessages, UnknownNumbersAndWrongDirectionsFailWithoutAnAnswer) {
-    BITMAPINFOHEADER before = currentFormat;
-    DWORD data = 0;
-    for (DWORD number : {0u, 32u, 34u, 0x30u, 113u, 200u, 0xFFFFu}) {
-        EXPECT_FALSE(Read(number, &data)) << number;
-        Write(number, 0x01010101);
-    }
-    EXPECT_FALSE(Read(0x25, &data)) << "pausing is write only";
-    Write(0x21, 0x0505);
-    Write(0x24, 0x0505);
-    EXPECT_FALSE(Fetch(&data));
-    EXPECT_EQ(memcmp(&before, &currentFormat, sizeof before), 0) << "a private message is no format";
-}
-
-TEST_F(PrivateMessages, CompressionSettingsRoundTripAndNonsenseIsRefused) {
-    Write(0x41, Bytes(0x11, 70, 30, 60));
-    EXPECT_EQ(device->compressionMode, 1);
-    EXPECT_EQ(device->videoConf, 1);
-    EXPECT_EQ(device->videoConfVal, 70);
-    EXPECT_EQ(device->videoCapVal, 30);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x41, &data));
-    EXPECT_EQ(data, Bytes(0x11, 70, 30, 60));
-
-    Write(0x41, Bytes(0x02, 50, 50, 200));
-    ASSERT_TRUE(Read(0x41, &data));
-    EXPECT_EQ(data, Bytes(0x02, 50, 50, 100)) << "the fixed quality is clamped";
-
-    for (DWORD bad :
-         {Bytes(0x03, 50, 50, 50), Bytes(0x21, 50, 50, 50), Bytes(0x01, 101, 50, 50), Bytes(0x01, 50, 255, 50)}) {
-        Write(0x41, bad);
-        EXPECT_FALSE(Fetch(&data));
-        EXPECT_EQ(device->compressionMode, 2) << std::hex << bad;
-        EXPECT_EQ(device->videoConfVal, 50) << std::hex << bad;
-    }
-}
-
-TEST_F(PrivateMessages, FrameRateStepsOutsideTheFiveAreRefused) {
-    Write(0x50, Bytes(3, 0, 0, 0));
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x50, &data, 0xCCDD0000));
-    EXPECT_EQ(data, Bytes(3, 0, 0xDD, 0xCC));
-    for (DWORD bad : {Bytes(0, 0, 0, 0), Bytes(6, 0, 0, 0), Bytes(255, 0, 0, 0), Bytes(1, 2, 0, 0)}) Write(0x50, bad);
-    EXPECT_EQ(state->frameRate, 3u);
-    EXPECT_EQ(state->autoFrameRate, 0u);
-}
-
-TEST_F(PrivateMessages, LightingWritesBacklightBandingAndMains) {
-    Write(0x51, Bytes(0x99, 1, 1, 0));
-    EXPECT_EQ(GetBacklight(), 1u);
-    EXPECT_EQ(GetBanding(), 1u);
-    EXPECT_EQ(state->mainsFrequency, 0u);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x51, &data));
-    EXPECT_EQ(data, Bytes(2, 1, 1, 0));
-
-    Write(0x51, Bytes(0, 0, 0, 2));
-    EXPECT_FALSE(Fetch(&data));
-    EXPECT_EQ(GetBanding(), 1u) << "a refused write changes nothing";
-    EXPECT_EQ(GetBacklight(), 1u);
-}
-
-TEST_F(PrivateMessages, TheWindowGoesInQuarterPixelsWithThePanTiltBit) {
-    Write(0x52, Bytes(0x10, 0x91, 0x04, 0x30));
-    RECT window;
-    DWORD panTilt = 0;
-    GetImageWindow(&window, &panTilt);
-    EXPECT_EQ(window.left, 16);
-    EXPECT_EQ(window.top, 32);
-    EXPECT_EQ(window.right, 192);
-    EXPECT_EQ(window.bottom, 288);
-    EXPECT_EQ(panTilt, 1u);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x52, &data));
-    EXPECT_EQ(data, Bytes(0x11, 0x91, 0x04, 0x30)) << "bit 0 of d0: smaller than the sensor";
-
-    // Empty, turned round, or off the sensor: refused.
-    for (DWORD bad : {Bytes(0x10, 0x91, 0x30, 0x04), Bytes(0x10, 0x11, 0x04, 0x30), Bytes(0x10, 0xA1, 0x04, 0x30),
-                      Bytes(0x10, 0x91, 0x04, 0x60), Bytes(0x10, 0x91, 0x04, 0x04)})
-        Write(0x52, bad);
-    GetImageWindow(&window, &panTilt);
-    EXPECT_EQ(window.right, 192);
-    EXPECT_EQ(window.bottom, 288);
-}
-
-TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {
-    grabber->fastPort = 1;
-    grabber->pipelining = 1;
-    Write(0x25, 0);
-    EXPECT_EQ(grabber->pipelining, 0u);
-    Write(0x25, 0x2A);
-    EXPECT_EQ(grabber->pipelining, 1u);
-}
-
-TEST_F(PrivateMessages, WithoutADeviceEveryMessageFails) {
-    EnableTARNDevices();
-    DWORD data = 0;
-    for (DWORD number : {0x21u, 0x24u, 0x40u, 0x41u, 0x50u, 0x51u, 0x52u, 0x70u}) EXPECT_FALSE(Read(number, &data));
-    Write(0x70, 1);
-    EXPECT_EQ(state->portWatch, 0u);
-}
-
-// The same messages through DriverProc on an opened channel, acting on the
-// simulated camera.
-class PrivateMessagesOnTheCamera : public CameraHost {
-protected:
-    void SetUp() override {
-        CameraHost::SetUp();
-        OpenCamera();
+        DriverHost::SetUp();
+        OpenVideoIn();
     }
     // The parameter bytes of the SetFlicker commands sent since `from`.
     static std::vector<int> FlickerCommands(int from) {
@@ -199,96 +24,114 @@ protected:
     }
 };
 
-TEST_F(PrivateMessagesOnTheCamera, LightingSwitchesBandingOffWhileTheMainsFrequencyChanges) {
+// Each row, in order on one camera, writes its data (unless none) and reads
+// the message back (with the data bytes `in`): the answer under the mask, or
+// kNone when the read fails. A refused write shows as the earlier answer.
+TEST_F(PrivateMessages, EachMessageWritesAndReadsBackItsSetting) {
+    DriverOptions = OPT_BRINGUP_BOXES | OPT_NO_IRQ;
+    const BITMAPINFOHEADER format = CurrentFormat(videoIn);
+    // Lighting: banding goes off with the old period, then on with 50 Hz's.
     EXPECT_EQ(Camera().flickerPeriod, 76) << "the load: 60 Hz, banding on";
     int from = SimCommandCount();
     Write(0x51, Bytes(0, 0, 1, 0));
-    // Off with the old period, then on with the period for 50 Hz.
     EXPECT_EQ(FlickerCommands(from), (std::vector<int>{0x004C, 0x015C}));
     EXPECT_EQ(Camera().flickerMode, 1);
     EXPECT_EQ(Camera().flickerPeriod, 92);
+    // clang-format off
+    const struct { const char* name; DWORD number, write, in, read, mask; } rows[] = {
+        {"firmware 1.3, the other bytes as sent",  0x21, kNone, 0xAABB0000, Bytes(1, 3, 0xBB, 0xAA), ~0u},
+        {"firmware is read only",                  0x21, 0x0505, 0, Bytes(1, 3, 0, 0), ~0u},
+        {"port 1, mode 0x57, the driver options",  0x24, 0x0505, 0, Bytes(1, 0x57, 0x84, 0), ~0u},
+        {"pausing is write only",                  0x25, kNone, 0, kNone, 0},
+        {"lighting: banding on, 50 Hz",           0x51, kNone, 0, Bytes(2, 0, 1, 0), ~0u},
+        {"lighting: backlight on",                 0x51, Bytes(0x99, 1, 1, 0), 0, Bytes(2, 1, 1, 0), ~0u},
+        {"lighting: no such mains",                0x51, Bytes(0, 0, 0, 2), 0, Bytes(2, 1, 1, 0), ~0u},
+        {"colour",                                 0x40, Bytes(80, 20, 30, 0), 0, Bytes(80, 20, 30, 0), 0xFFFFFF},
+        {"compression",                            0x41, Bytes(0x11, 70, 30, 60), 0, Bytes(0x11, 70, 30, 60), ~0u},
+        {"the fixed quality is clamped",           0x41, Bytes(0x02, 50, 50, 200), 0, Bytes(0x02, 50, 50, 100), ~0u},
+        {"no such mode",                           0x41, Bytes(0x03, 50, 50, 50), 0, Bytes(0x02, 50, 50, 100), ~0u},
+        {"no such conference mode",                0x41, Bytes(0x21, 50, 50, 50), 0, Bytes(0x02, 50, 50, 100), ~0u},
+        {"conference level over 100",              0x41, Bytes(0x01, 101, 50, 50), 0, Bytes(0x02, 50, 50, 100), ~0u},
+        {"capture level over 100",                 0x41, Bytes(0x01, 50, 255, 50), 0, Bytes(0x02, 50, 50, 100), ~0u},
+        {"the load's automatic rate goes off",     0x50, Bytes(3, 0, 0, 0), 0, Bytes(1, 0, 0, 0), 0xFFFF},
+        {"then the step changes",                  0x50, Bytes(3, 0, 0, 0), 0xCCDD0000, Bytes(3, 0, 0xDD, 0xCC), ~0u},
+        {"step 0",                                 0x50, Bytes(0, 0, 0, 0), 0, Bytes(3, 0, 0, 0), 0xFFFF},
+        {"step 6",                                 0x50, Bytes(6, 0, 0, 0), 0, Bytes(3, 0, 0, 0), 0xFFFF},
+        {"step 9",                                 0x50, Bytes(9, 0, 0, 0), 0, Bytes(3, 0, 0, 0), 0xFFFF},
+        {"step 255",                               0x50, Bytes(255, 0, 0, 0), 0, Bytes(3, 0, 0, 0), 0xFFFF},
+        {"automatic 2",                            0x50, Bytes(1, 2, 0, 0), 0, Bytes(3, 0, 0, 0), 0xFFFF},
+        // The window in quarter pixels, with the pan/tilt bit; bit 0 of d0
+        // says narrower and lower than the sensor.
+        {"176 x 256 at (16, 32)",                  0x52, Bytes(0x10, 0x91, 0x04, 0x30), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"empty",                                  0x52, Bytes(0x10, 0x91, 0x30, 0x04), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"turned round",                           0x52, Bytes(0x10, 0x11, 0x04, 0x30), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"below the sensor",                       0x52, Bytes(0x10, 0xA1, 0x04, 0x30), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"right of the sensor",                    0x52, Bytes(0x10, 0x91, 0x04, 0x60), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"no width",                               0x52, Bytes(0x10, 0x91, 0x04, 0x04), 0, Bytes(0x11, 0x91, 0x04, 0x30), ~0u},
+        {"176 x 288: only narrower",               0x52, Bytes(0x00, 0x91, 0x04, 0x30), 0, Bytes(0x00, 0x91, 0x04, 0x30), ~0u},
+        {"176 x 144 at (16, 32)",                  0x52, Bytes(0x10, 0x59, 0x04, 0x30), 0, Bytes(0x11, 0x59, 0x04, 0x30), ~0u},
+    };
+    // clang-format on
     DWORD data = 0;
-    ASSERT_TRUE(Read(0x51, &data));
-    EXPECT_EQ(data, Bytes(2, 0, 1, 0));
-}
-
-TEST_F(PrivateMessagesOnTheCamera, ColourAndFrameRateReachTheCamera) {
-    Write(0x40, Bytes(80, 20, 30, 0));
-    EXPECT_EQ(Camera().brightness, 80);
-    EXPECT_EQ(Camera().colour, 30);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x40, &data));
-    EXPECT_EQ(data & 0xFFFFFF, Bytes(80, 20, 30, 0));
-
-    Write(0x50, Bytes(3, 0, 0, 0));
-    Write(0x50, Bytes(3, 0, 0, 0));
-    EXPECT_EQ(Camera().divisorExponent, 1);
-    ASSERT_TRUE(Read(0x50, &data));
-    EXPECT_EQ(data & 0xFFFF, Bytes(3, 0, 0, 0));
-    Write(0x50, Bytes(9, 0, 0, 0));
-    EXPECT_FALSE(Read(0x25, &data));
-    EXPECT_EQ(Camera().divisorExponent, 1);
-}
-
-TEST_F(PrivateMessagesOnTheCamera, AWindowOfTheSameSizeMovesThePictureOnTheSensor) {
-    ASSERT_EQ(Frame(), DV_ERR_OK);
-    // 176 x 144 at (16, 32) on the full sensor, pan/tilt on.
-    Write(0x52, Bytes(0x10, 0x59, 0x04, 0x30));
-    ASSERT_EQ(Frame(), DV_ERR_OK);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (row.write != kNone) Write(row.number, row.write);
+        EXPECT_FALSE(Fetch(&data)) << "a write has no answer";
+        bool answered = Read(row.number, &data, row.in);
+        EXPECT_EQ(answered, row.read != kNone);
+        if (answered && row.read != kNone) {
+            EXPECT_EQ(data & row.mask, row.read);
+        }
+    }
     SimCamera camera = Camera();
+    EXPECT_EQ(camera.brightness, 80);
+    EXPECT_EQ(camera.colour, 30);
+    EXPECT_EQ(camera.divisorExponent, 1);
+    // The last window, of the picture's own size, moves it on the sensor.
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    camera = Camera();
     EXPECT_EQ(camera.videoSize, 1);
     EXPECT_EQ(camera.colStart8, 2);
     EXPECT_EQ(camera.colEnd8, 24);
     EXPECT_EQ(camera.rowStart4, 8);
     EXPECT_EQ(camera.rowEnd4, 44);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x52, &data));
-    EXPECT_EQ(data, Bytes(0x11, 0x59, 0x04, 0x30));
+
+    // Unknown numbers fail both ways.
+    for (DWORD number : {0u, 32u, 34u, 0x30u, 113u, 200u, 0xFFFFu}) {
+        Write(number, 0x01010101);
+        EXPECT_FALSE(Read(number, &data)) << number;
+    }
+    // A later read overwrites an answer that was not fetched; the marker's
+    // top bit is not part of it.
+    EXPECT_EQ(Private(kRead, 0x24, 0), 17u);
+    EXPECT_EQ(Private(static_cast<LONG>(0x80000000u | kRead), 0x21, 0), 17u);
+    ASSERT_TRUE(Fetch(&data));
+    EXPECT_EQ(data & 0xFFFF, 0x0301u);
+    EXPECT_EQ(memcmp(&format, &currentFormat, sizeof format), 0) << "a private message is no format";
+    Write(0x50, Bytes(5, 0, 0, 0));  // the slowest step exists too
+    ASSERT_TRUE(Read(0x50, &data));
+    EXPECT_EQ(data & 0xFFFF, 5u);
 }
 
-TEST_F(PrivateMessagesOnTheCamera, AButtonPressIsReportedOnceWhileWatched) {
+TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {
+    FrameGrabber* grabber = SelectedDevice()->frameGrabber;
+    grabber->fastPort = 1;
+    Write(0x25, 0);
+    EXPECT_EQ(grabber->pipelining, 0u);
+    Write(0x25, 0x2A);
+    EXPECT_EQ(grabber->pipelining, 1u);
+}
+
+TEST_F(PrivateMessages, AButtonPressIsReportedOnceWhileWatched) {
     Write(0x70, Bytes(1, 0, 0, 0));
-    ASSERT_EQ(Frame(), DV_ERR_OK);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
     SimPressButton();
-    ASSERT_EQ(Frame(), DV_ERR_OK);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
     DWORD data = 0;
     ASSERT_TRUE(Read(0x70, &data));
     EXPECT_EQ(data & 0xFFFF, 0x0101u);
     ASSERT_TRUE(Read(0x70, &data));
     EXPECT_EQ(data & 0xFFFF, 0x0001u);
-}
-
-TEST_F(PrivateMessagesOnTheCamera, PortDetailsCarryTheDriverOptions) {
-    CloseCamera();
-    WriteRegDword("DisableIRQ", 1);
-    WriteRegDword("DebugLevel", 0x04);
-    OpenCamera();
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x24, &data));
-    EXPECT_EQ(data, Bytes(1, 0x57, 0x84, 0x00));
-    ASSERT_TRUE(Read(0x21, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0301u);
-}
-
-TEST_F(PrivateMessagesOnTheCamera, MalformedRequestsAreRefusedAndOnlyVideoInCarriesThem) {
-    BITMAPINFOHEADER header;
-    memset(&header, 0, sizeof header);
-    header.biXPelsPerMeter = 0x23680040;
-    header.biYPelsPerMeter = static_cast<LONG>(Bytes(90, 90, 90, 0));
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, &header, 39), static_cast<DWORD>(DV_ERR_SIZEFIELD));
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET | VIDEO_CONFIGURE_CURRENT, &header), 17u);
-    EXPECT_EQ(Configure(VIDEO_CONFIGURE_SET, nullptr), static_cast<DWORD>(DV_ERR_PARAM1));
-    EXPECT_EQ(Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_SET, 0), DV_ERR_PARAM2);
-    DWORD_PTR external = Open(VIDEO_EXTERNALIN);
-    ASSERT_GT(external, 1u);
-    VIDEOCONFIGPARMS parms;
-    memset(&parms, 0, sizeof parms);
-    parms.lpData1 = &header;
-    parms.dwSize1 = sizeof header;
-    EXPECT_EQ(Send(external, DVM_FORMAT, VIDEO_CONFIGURE_SET, reinterpret_cast<LPARAM>(&parms)), DV_ERR_NOTSUPPORTED);
-    EXPECT_NE(Camera().brightness, 90) << "none of them reached the camera";
-    Write(0x40, Bytes(90, 90, 90, 0));
-    EXPECT_EQ(Camera().brightness, 90);
 }
 
 }  // namespace

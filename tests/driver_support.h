@@ -1,4 +1,6 @@
-// Scaffolding for tests that act as a host: DriverProc on a fresh hive.
+// Scaffolding for tests that act as a host: DriverProc on a fresh hive and
+// the default simulated machine, the VIDEO_IN channel, frames, and the
+// private control messages inside DVM_FORMAT.
 #ifndef TARN2_TESTS_DRIVER_SUPPORT_H
 #define TARN2_TESTS_DRIVER_SUPPORT_H
 
@@ -6,6 +8,8 @@
 
 #include <vector>
 
+#include "device/camera_device.h"
+#include "device/device.h"
 #include "driver/driver.h"
 #include "settings/registry.h"
 #include "sim/sim.h"
@@ -33,6 +37,7 @@ protected:
             if (channel) Send(channel, DRV_CLOSE);
         Send(0, DRV_DISABLE);
         DriverOptions = 0;
+        SimReset();
         FreshHome::TearDown();
     }
     LRESULT Send(DWORD_PTR id, UINT msg, LPARAM lParam1 = 0, LPARAM lParam2 = 0) {
@@ -58,6 +63,14 @@ protected:
                 if (c == channel) c = 0;
         return result;
     }
+    void OpenVideoIn(const char* openString = "") {
+        videoIn = Open(VIDEO_IN, openString);
+        ASSERT_GT(videoIn, 1u);
+    }
+    void CloseVideoIn() {
+        EXPECT_EQ(Close(videoIn), 1);
+        videoIn = 0;
+    }
     // DVM_FORMAT with a flag word and a format block; its DV_ERR_ result.
     DWORD Configure(DWORD_PTR channel, DWORD flags, BITMAPINFOHEADER* header, DWORD size = sizeof(BITMAPINFOHEADER)) {
         VIDEOCONFIGPARMS parms;
@@ -66,24 +79,40 @@ protected:
         parms.dwSize1 = size;
         return static_cast<DWORD>(Send(channel, DVM_FORMAT, flags, reinterpret_cast<LPARAM>(&parms)));
     }
+    DWORD SetFormat(DWORD_PTR channel, BITMAPINFOHEADER format) {
+        return Configure(channel, VIDEO_CONFIGURE_SET, &format);
+    }
     // Reads the channel's current format, as a host does before it sizes
     // its buffers.
     void ReadFormat(DWORD_PTR channel, BITMAPINFOHEADER* format) {
         ASSERT_EQ(Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, format), DV_ERR_OK);
     }
-    // One frame through DVM_FRAME into a buffer of the current format's
-    // size; its DV_ERR_ result.
-    LRESULT Frame(DWORD_PTR channel) {
+    BITMAPINFOHEADER CurrentFormat(DWORD_PTR channel) {
         BITMAPINFOHEADER format;
         memset(&format, 0, sizeof format);
-        Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &format);
-        std::vector<BYTE> buffer(format.biSizeImage ? format.biSizeImage : 1);
+        EXPECT_EQ(Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &format), DV_ERR_OK);
+        return format;
+    }
+    // One DVM_FRAME; its DV_ERR_ result. The buffer is *picture as given,
+    // or (when empty or not given) one of the current format's size filled
+    // with 0xEE; the header the driver saw goes to *seen.
+    LRESULT Frame(DWORD_PTR channel, std::vector<BYTE>* picture = nullptr, VIDEOHDR* seen = nullptr) {
+        std::vector<BYTE> own;
+        std::vector<BYTE>& buffer = picture ? *picture : own;
+        if (buffer.empty()) {
+            BITMAPINFOHEADER format;
+            memset(&format, 0, sizeof format);
+            Configure(channel, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, &format);
+            buffer.assign(format.biSizeImage ? format.biSizeImage : 1, 0xEE);
+        }
         VIDEOHDR header;
         memset(&header, 0, sizeof header);
         header.lpData = buffer.data();
         header.dwBufferLength = static_cast<DWORD>(buffer.size());
         header.dwFlags = VHDR_PREPARED;
-        return Send(channel, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header);
+        LRESULT result = Send(channel, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header);
+        if (seen) *seen = header;
+        return result;
     }
     // Gives each header a zeroed buffer of the size, marked prepared.
     static void PrepareBuffers(VIDEOHDR* headers, std::vector<BYTE>* buffers, int count, DWORD size) {
@@ -95,6 +124,56 @@ protected:
             headers[i].dwFlags = VHDR_PREPARED;
         }
     }
+
+    // A private message on VIDEO_IN: its DVM_FORMAT result (always 17).
+    DWORD Private(LONG marker, DWORD number, DWORD data) {
+        BITMAPINFOHEADER header;
+        memset(&header, 0, sizeof header);
+        header.biSize = sizeof header;
+        header.biXPelsPerMeter = marker | static_cast<LONG>(number);
+        header.biYPelsPerMeter = static_cast<LONG>(data);
+        return Configure(videoIn, VIDEO_CONFIGURE_SET, &header);
+    }
+    void Write(DWORD number, DWORD data) { EXPECT_EQ(Private(kWrite, number, data), 17u); }
+    // The next GET of the current format; true when it carries an answer.
+    bool Fetch(DWORD* data) {
+        BITMAPINFOHEADER answer = CurrentFormat(videoIn);
+        if (answer.biXPelsPerMeter != 0x57750000) return false;
+        *data = static_cast<DWORD>(answer.biYPelsPerMeter);
+        return true;
+    }
+    // Sends a read (with the data bytes `in`) and fetches its answer; false
+    // when the read failed.
+    bool Read(DWORD number, DWORD* data, DWORD in = 0) {
+        EXPECT_EQ(Private(kRead, number, in), 17u);
+        return Fetch(data);
+    }
+    static DWORD Bytes(DWORD d0, DWORD d1, DWORD d2, DWORD d3) { return d0 | d1 << 8 | d2 << 16 | d3 << 24; }
+    static const LONG kWrite = 0x23680000, kRead = 0x68320000;
+
+    static SimCamera Camera() {
+        SimCamera camera;
+        SimReadCamera(&camera);
+        return camera;
+    }
+    std::string SyncLog() const { return ReadFileText(HomeFile("mbksynct.log")); }
+    // Registry values of kinds the driver's own calls do not write.
+    static void WriteRegText(const char* name, const char* text) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
+        RegCloseKey(key);
+    }
+    static void DeleteRegValue(const char* name) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueA(key, name);
+        RegCloseKey(key);
+    }
+
+    DWORD_PTR videoIn = 0;
     std::vector<DWORD_PTR> open;
 };
 

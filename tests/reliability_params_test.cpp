@@ -8,35 +8,25 @@ namespace {
 
 class BadParameters : public FaultHost {
 protected:
-    LRESULT SetFormat(BITMAPINFOHEADER format) {
-        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
-        return Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_SET, reinterpret_cast<LPARAM>(&parms));
+    void SetUp() override {
+        FaultHost::SetUp();
+        OpenVideoIn();
     }
-    BITMAPINFOHEADER GetFormat() {
-        BITMAPINFOHEADER format;
-        memset(&format, 0, sizeof format);
-        VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
-        EXPECT_EQ(
-            Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
-            DV_ERR_OK);
-        return format;
-    }
-    LRESULT FrameInto(std::vector<BYTE>& buffer, DWORD length, VIDEOHDR* header) {
-        memset(header, 0, sizeof *header);
-        header->lpData = buffer.data();
-        header->dwBufferLength = length;
-        header->dwFlags = VHDR_PREPARED;
-        return Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(header), sizeof *header);
+    // Commands of the video group in the log: the format, window and grab
+    // commands the camera got.
+    static int VideoCommands(BYTE number) {
+        int count = 0;
+        SimCommandRecord record;
+        for (int i = 0; SimGetCommand(i, &record); i++)
+            if (record.module == 0xC0 && record.command == number) count++;
+        return count;
     }
 };
 
 TEST_F(BadParameters, ARefusedFormatLeavesTheDeviceAsItWas) {
-    OpenVideoIn();
-    ASSERT_EQ(SetFormat(HostFormat(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
-    BITMAPINFOHEADER good = GetFormat();
-    std::vector<BYTE> picture(good.biSizeImage);
-    VIDEOHDR header;
-    ASSERT_EQ(FrameInto(picture, good.biSizeImage, &header), DV_ERR_OK);
+    ASSERT_EQ(SetFormat(videoIn, HostFormat(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
+    BITMAPINFOHEADER good = CurrentFormat(videoIn);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
     SimCamera camera = Camera();
     const BITMAPINFOHEADER refused[] = {
         HostFormat(176, 144, 24, mmioFOURCC('M', 'J', 'P', 'G'), 1000),
@@ -46,63 +36,46 @@ TEST_F(BadParameters, ARefusedFormatLeavesTheDeviceAsItWas) {
         HostFormat(176, 144, 32, 0, 176 * 144 * 4),
     };
     for (const BITMAPINFOHEADER& request : refused) {
-        EXPECT_EQ(SetFormat(request), DV_ERR_NOTSUPPORTED);
+        SCOPED_TRACE(&request - refused);
+        EXPECT_EQ(SetFormat(videoIn, request), DV_ERR_NOTSUPPORTED);
         // The byte count of the next frame is the device's, not the request's.
         EXPECT_EQ(currentFormat.biSizeImage, good.biSizeImage);
-        BITMAPINFOHEADER now = GetFormat();
+        BITMAPINFOHEADER now = CurrentFormat(videoIn);
         EXPECT_EQ(memcmp(&now, &good, sizeof now), 0);
         // The next frame comes through the window it came through before.
-        EXPECT_EQ(FrameInto(picture, good.biSizeImage, &header), DV_ERR_OK);
+        VIDEOHDR header;
+        EXPECT_EQ(Frame(videoIn, nullptr, &header), DV_ERR_OK);
         EXPECT_EQ(header.dwBytesUsed, good.biSizeImage);
-        SimCamera after = Camera();
-        EXPECT_EQ(after.videoSize, camera.videoSize);
-        EXPECT_EQ(after.colStart8, camera.colStart8);
-        EXPECT_EQ(after.rowEnd4, camera.rowEnd4);
+        EXPECT_EQ(Camera().videoSize, camera.videoSize);
+        EXPECT_EQ(Camera().colStart8, camera.colStart8);
+        EXPECT_EQ(Camera().rowEnd4, camera.rowEnd4);
     }
-    CloseVideoIn();
 }
 
 TEST_F(BadParameters, TheByteCountOfAFrameIsTheDriversOwn) {
-    OpenVideoIn();
     // RGB may leave the size 0; a wrong number is not taken either.
     for (DWORD claimed : {0u, 100u, 0x7FFFFFFFu}) {
-        ASSERT_EQ(SetFormat(HostFormat(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
+        ASSERT_EQ(SetFormat(videoIn, HostFormat(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
         EXPECT_EQ(currentFormat.biSizeImage, 160u * 120 * 3);
-        EXPECT_EQ(GetFormat().biSizeImage, 160u * 120 * 3);
+        EXPECT_EQ(CurrentFormat(videoIn).biSizeImage, 160u * 120 * 3);
     }
-    ASSERT_EQ(SetFormat(HostFormat(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
-    EXPECT_EQ(GetFormat().biSizeImage, 176u * 144 * 3 / 2);
+    ASSERT_EQ(SetFormat(videoIn, HostFormat(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
+    EXPECT_EQ(CurrentFormat(videoIn).biSizeImage, 176u * 144 * 3 / 2);
     std::vector<BYTE> picture(176 * 144 * 3 / 2);
     VIDEOHDR header;
-    EXPECT_EQ(FrameInto(picture, static_cast<DWORD>(picture.size()), &header), DV_ERR_OK);
+    EXPECT_EQ(Frame(videoIn, &picture, &header), DV_ERR_OK);
     EXPECT_EQ(header.dwBytesUsed, picture.size());
     // A copy of the format that is out of date (the device was changed by
     // other means) never makes a frame claim more than its buffer.
     currentFormat.biSizeImage = 0x10000000;
-    EXPECT_EQ(FrameInto(picture, static_cast<DWORD>(picture.size()), &header), DV_ERR_OK);
+    EXPECT_EQ(Frame(videoIn, &picture, &header), DV_ERR_OK);
     EXPECT_EQ(header.dwBytesUsed, picture.size());
-    CloseVideoIn();
-}
-
-}  // namespace
-
-namespace {
-
-// Commands of the video group in the log: the format, window and grab
-// commands the camera got.
-int VideoCommands(BYTE number) {
-    int count = 0;
-    SimCommandRecord record;
-    for (int i = 0; SimGetCommand(i, &record); i++)
-        if (record.module == 0xC0 && record.command == number) count++;
-    return count;
 }
 
 // A host may leave the byte count 0 or call I420 "IYUV". The same format
 // sent again is current all the same: the device is not called, so nothing
 // is staged for the camera and no frame is dropped for a resync.
 TEST_F(BadParameters, TheSameFormatAgainIsCurrentHoweverTheHostFilledIt) {
-    OpenVideoIn();
     const struct {
         const char* name;
         BITMAPINFOHEADER format;
@@ -113,15 +86,14 @@ TEST_F(BadParameters, TheSameFormatAgainIsCurrentHoweverTheHostFilledIt) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_EQ(SetFormat(row.format), DV_ERR_OK);
+        ASSERT_EQ(SetFormat(videoIn, row.format), DV_ERR_OK);
         ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
         SimClearLog();
-        EXPECT_EQ(SetFormat(row.format), DV_ERR_OK);
+        EXPECT_EQ(SetFormat(videoIn, row.format), DV_ERR_OK);
         EXPECT_EQ(Frame(videoIn), DV_ERR_OK);
         EXPECT_EQ(VideoCommands(8) + VideoCommands(9), 0) << "format or window sent again";
         EXPECT_EQ(VideoCommands(1), 1) << "a frame dropped";
     }
-    CloseVideoIn();
 }
 
 // The driver's copy of the format outlives a session; the camera of the
@@ -129,17 +101,13 @@ TEST_F(BadParameters, TheSameFormatAgainIsCurrentHoweverTheHostFilledIt) {
 // as before, sent before any GET, must reach it.
 TEST_F(BadParameters, AFormatOfAnEarlierSessionIsNotTakenAsCurrent) {
     const BITMAPINFOHEADER i420 = HostFormat(176, 144, 12, mmioFOURCC('I', '4', '2', '0'), 176 * 144 * 3 / 2);
-    OpenVideoIn();
-    ASSERT_EQ(SetFormat(i420), DV_ERR_OK);
+    ASSERT_EQ(SetFormat(videoIn, i420), DV_ERR_OK);
     CloseVideoIn();
-    videoIn = Open(VIDEO_IN);
-    ASSERT_GT(videoIn, 1u);
-    ASSERT_EQ(SetFormat(i420), DV_ERR_OK);
-    EXPECT_EQ(GetFormat().biCompression, i420.biCompression);
+    DriverHost::OpenVideoIn();
+    ASSERT_EQ(SetFormat(videoIn, i420), DV_ERR_OK);
+    EXPECT_EQ(CurrentFormat(videoIn).biCompression, i420.biCompression);
     std::vector<BYTE> picture(i420.biSizeImage);
-    VIDEOHDR header;
-    EXPECT_EQ(FrameInto(picture, i420.biSizeImage, &header), DV_ERR_OK);
-    CloseVideoIn();
+    EXPECT_EQ(Frame(videoIn, &picture), DV_ERR_OK);
 }
 
 }  // namespace

@@ -17,9 +17,8 @@ protected:
     void ExpectCameraWorks(const char* what) {
         SCOPED_TRACE(what);
         OpenVideoIn();
-        ASSERT_GT(videoIn, 1u);
-        VIDEOHDR header = headers[0];
-        EXPECT_EQ(Send(videoIn, DVM_FRAME, reinterpret_cast<LPARAM>(&header), sizeof header), DV_ERR_OK);
+        VIDEOHDR header;
+        EXPECT_EQ(Frame(videoIn, nullptr, &header), DV_ERR_OK);
         EXPECT_EQ(header.dwBytesUsed, header.dwBufferLength);
         CloseVideoIn();
         ExpectNothingHeld();
@@ -61,16 +60,11 @@ TEST_F(DiskFaults, ValuesOfTheWrongTypeOrSizeFallBackToDefaults) {
                   "@=hex:\n");
     ExpectCameraWorks("wrong types");
     OpenVideoIn();
-    BITMAPINFOHEADER format;
-    VIDEOCONFIGPARMS parms = {nullptr, &format, sizeof format, nullptr, 0};
-    ASSERT_EQ(
-        Send(videoIn, DVM_FORMAT, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT, reinterpret_cast<LPARAM>(&parms)),
-        DV_ERR_OK);
+    BITMAPINFOHEADER format = CurrentFormat(videoIn);
     EXPECT_GE(format.biWidth, 8);
     EXPECT_LE(format.biWidth, 704);
     EXPECT_GE(format.biHeight, 4);
     EXPECT_LE(format.biHeight, 576);
-    CloseVideoIn();
 }
 
 TEST_F(DiskFaults, AWindowsDirectoryThatCannotBeMadeLeavesTheCameraWorking) {

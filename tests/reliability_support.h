@@ -1,19 +1,19 @@
-// Scaffolding for the fault tests: a host on the simulated camera that keeps
-// a ledger of every buffer it hands the driver and every buffer it gets
-// back, and notes what the driver holds (memory blocks, link handles,
-// timers, the selected device) so a test can see that a fault leaves
-// nothing behind.
+// Scaffolding for the stream and fault tests: a host on the simulated camera
+// that records what the driver calls back with, keeps a ledger of every
+// buffer it hands the driver and gets back, and notes what the driver holds
+// (memory blocks, link handles, timers, the selected device) so a test can
+// see that a fault leaves nothing behind.
 #ifndef TARN2_TESTS_RELIABILITY_SUPPORT_H
 #define TARN2_TESTS_RELIABILITY_SUPPORT_H
 
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
 
-#include "device/camera_device.h"
 #include "driver_support.h"
 #include "platform/posix/posix_windows.h"
-#include "sim/sim.h"
 
 // What the driver holds between a channel's open and its close.
 struct Holdings {
@@ -38,68 +38,63 @@ inline std::ostream& operator<<(std::ostream& out, const Holdings& h) {
                << h.timers << ", bad handles " << h.badHandles << "}";
 }
 
+struct Call {
+    UINT msg;
+    DWORD_PTR param;
+};
+
 class FaultHost : public DriverHost {
 public:
     static constexpr int kBuffers = 4;
-    DWORD_PTR videoIn = 0;
     VIDEOHDR headers[kBuffers];
     std::vector<BYTE> buffers[kBuffers];
     Holdings before{};
 
-    // The ledger, written from whichever thread the driver calls back on.
+    // What came back, written from whichever thread the driver calls back on.
     std::mutex lock;
+    std::condition_variable arrived;
+    std::vector<Call> calls;
     std::map<VIDEOHDR*, int> added;
     std::map<VIDEOHDR*, int> returned;
-    int errors = 0;
-    int opens = 0;
-    int closes = 0;
     // A buffer returned that was not in the queue, flagged wrongly or part filled.
     int badReturns = 0;
-    bool requeue = false;
+    // The host's answer to a returned buffer, on the callback's thread.
+    void (*react)(FaultHost* host, VIDEOHDR* header) = nullptr;
 
     void SetUp() override {
         DriverHost::SetUp();
         before = Holdings::Now();
     }
-
     // Opens VIDEO_IN and sizes the buffers by the current format.
     void OpenVideoIn() {
-        videoIn = Open(VIDEO_IN);
-        ASSERT_GT(videoIn, 1u);
+        ASSERT_NO_FATAL_FAILURE(DriverHost::OpenVideoIn());
         BITMAPINFOHEADER format;
         ASSERT_NO_FATAL_FAILURE(ReadFormat(videoIn, &format));
         ASSERT_GT(format.biSizeImage, 0u);
         PrepareBuffers(headers, buffers, kBuffers, format.biSizeImage);
     }
 
-    static SimCamera Camera() {
-        SimCamera camera;
-        SimReadCamera(&camera);
-        return camera;
-    }
-
     static void CALLBACK Callback(HDRVR, UINT msg, DWORD_PTR user, DWORD_PTR param1, DWORD_PTR) {
         reinterpret_cast<FaultHost*>(user)->Arrived(msg, param1);
     }
-
     void Arrived(UINT msg, DWORD_PTR param) {
-        bool again = false;
         VIDEOHDR* header = reinterpret_cast<VIDEOHDR*>(param);
+        void (*answer)(FaultHost*, VIDEOHDR*) = nullptr;
         {
             std::lock_guard<std::mutex> hold(lock);
-            if (msg == MM_DRVM_OPEN) opens++;
-            if (msg == MM_DRVM_CLOSE) closes++;
-            if (msg == MM_DRVM_ERROR) errors++;
-            if (msg != MM_DRVM_DATA) return;
-            returned[header]++;
-            if (returned[header] > added[header]) badReturns++;
-            if ((header->dwFlags & (VHDR_DONE | VHDR_INQUEUE)) != VHDR_DONE) badReturns++;
-            // Filled whole, or handed back unfilled: never a part of a frame.
-            if (header->dwBytesUsed != 0 && header->dwBytesUsed != header->dwBufferLength) badReturns++;
-            again = requeue;
+            calls.push_back({msg, param});
+            if (msg == MM_DRVM_DATA) {
+                if (++returned[header] > added[header]) badReturns++;
+                if ((header->dwFlags & (VHDR_DONE | VHDR_INQUEUE)) != VHDR_DONE) badReturns++;
+                // Filled whole, or handed back unfilled: never a part of a frame.
+                if (header->dwBytesUsed != 0 && header->dwBytesUsed != header->dwBufferLength) badReturns++;
+                answer = react;
+            }
         }
-        if (again) Add(header);
+        arrived.notify_all();
+        if (answer) answer(this, header);
     }
+    static void Requeue(FaultHost* host, VIDEOHDR* header) { EXPECT_EQ(host->Add(header), DV_ERR_OK); }
 
     LRESULT Init(DWORD microseconds) {
         VIDEO_STREAM_INIT_PARMS parms = {microseconds, reinterpret_cast<DWORD_PTR>(&FaultHost::Callback),
@@ -116,17 +111,44 @@ public:
         return result;
     }
     LRESULT Message(UINT msg) { return Send(videoIn, msg); }
+    // Init, every buffer queued, start.
+    void StartWithAllBuffers(DWORD microseconds) {
+        ASSERT_EQ(Init(microseconds), DV_ERR_OK);
+        for (VIDEOHDR& header : headers) ASSERT_EQ(Add(&header), DV_ERR_OK);
+        ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
+    }
 
+    // The calls of one kind (all when msg is 0) since the last Forget.
+    std::vector<Call> Calls(UINT msg = 0) {
+        std::lock_guard<std::mutex> hold(lock);
+        std::vector<Call> some;
+        for (const Call& call : calls)
+            if (msg == 0 || call.msg == msg) some.push_back(call);
+        return some;
+    }
+    void Forget() {
+        std::lock_guard<std::mutex> hold(lock);
+        calls.clear();
+    }
+    int Index(DWORD_PTR header) {
+        for (int i = 0; i < kBuffers; i++)
+            if (header == reinterpret_cast<DWORD_PTR>(&headers[i])) return i;
+        return -1;
+    }
+    // Buffers handed back since the start.
     int Frames() {
         std::lock_guard<std::mutex> hold(lock);
         int n = 0;
         for (const auto& entry : returned) n += entry.second;
         return n;
     }
-    // Moves virtual time on until n more buffers came back or the time is up.
+    // Moves virtual time on a millisecond at a time until `done` or the limit.
+    static void AdvanceUntil(const std::function<bool()>& done, DWORD limitMs = 2000) {
+        for (DWORD t = 0; t < limitMs && !done(); t++) PosixClockAdvance(1);
+    }
     void AdvanceForFrames(int more, DWORD limitMs) {
         int target = Frames() + more;
-        for (DWORD t = 0; t < limitMs && Frames() < target; t++) PosixClockAdvance(1);
+        AdvanceUntil([&] { return Frames() >= target; }, limitMs);
     }
     // Every buffer the driver took came back exactly once.
     void ExpectLedgerBalanced() {
@@ -139,17 +161,13 @@ public:
     void EndStream() {
         {
             std::lock_guard<std::mutex> hold(lock);
-            requeue = false;
+            react = nullptr;
         }
         Message(DVM_STREAM_STOP);
         EXPECT_EQ(Message(DVM_STREAM_RESET), DV_ERR_OK);
         Message(DVM_STREAM_FINI);
         EXPECT_EQ(Message(DVM_STREAM_FINI), DV_ERR_NONSPECIFIC) << "the stream did not end";
         EXPECT_EQ(PosixTimersPending(), 0);
-    }
-    void CloseVideoIn() {
-        EXPECT_EQ(Close(videoIn), 1);
-        videoIn = 0;
     }
     void ExpectNothingHeld() {
         // Trace lines wait as posted messages until the window takes them.

@@ -1,74 +1,90 @@
-// The camera settings load and save on a device put together on the
-// simulated camera: the load rules, the defaults, the INI's flicker limits,
-// and what the save stores.
-#include "device_support.h"
+// The camera settings through a host's channel: loaded by the bring-up under
+// their rules, changed while the channel is open, stored at the final close
+// and applied to the camera at the next bring-up; the INI's flicker limits.
+#include <sys/stat.h>
+
+#include "driver_support.h"
 #include "settings/camera_settings.h"
-#include "settings/registry.h"
 
 namespace {
 
-class CameraSettings : public SelectedCamera {
+const DWORD kUnset = 0xDEADBEEF;
+
+class CameraSettings : public DriverHost {
 protected:
-    void SetUp() override {
-        SelectedCamera::SetUp();
-        // The bring-up clears the banding flag before the load.
-        device->bandingFilter = 0;
+    CameraDevice* device = nullptr;
+    CameraState* state = nullptr;
+    Viewport* viewport = nullptr;
+
+    // Opens VIDEO_IN, whose bring-up loads the settings.
+    void OpenAndLoad(const char* openString = "") {
+        ASSERT_NO_FATAL_FAILURE(OpenVideoIn(openString));
+        device = SelectedDevice();
+        state = device->cameraState;
+        viewport = device->viewport;
     }
-    void Load() { ReadTARNInit(device, "mbkzelt.ini"); }
-    void StoreString(const char* name, const char* text) {
-        HKEY key = nullptr;
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_READ | KEY_WRITE, nullptr, &key, &disposition),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
-        RegCloseKey(key);
+    // The driver goes away and comes back, and the camera is powered up
+    // afresh, so only the registry carries the settings over.
+    void Reload() {
+        Send(0, DRV_DISABLE);
+        Send(0, DRV_FREE);
+        SimReset();
+        ASSERT_EQ(Send(0, DRV_LOAD), 1);
+        ASSERT_EQ(Send(0, DRV_ENABLE), 1);
     }
-    static bool KeyExists() {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-        RegCloseKey(key);
-        return true;
-    }
-    static constexpr DWORD kUnset = 0xDEADBEEF;
     static DWORD Stored(const char* name) { return ReadRegDword(name, kUnset); }
 };
 
-TEST_F(CameraSettings, WithoutAKeyTheDefaultsAreApplied) {
-    BYTE decimation = viewport->decimation;
-    Load();
-    EXPECT_EQ(device->compressionMode, 1);
-    EXPECT_EQ(device->videoConf, 0);
-    EXPECT_EQ(device->videoConfVal, 50);
-    EXPECT_EQ(device->videoCapVal, 50);
-    EXPECT_EQ(device->compressionQuality, 50);
-    EXPECT_EQ(state->red, 32);
-    EXPECT_EQ(state->green, 6);
-    EXPECT_EQ(state->blue, 92);
-    EXPECT_EQ(state->colBalMode, 2u) << "the gains are stored, then the balance goes automatic";
-    EXPECT_EQ(state->autoFrameRate, 1u);
-    EXPECT_EQ(state->frameRate, 1u);
-    EXPECT_EQ(state->mainsFrequency, 1u);
-    EXPECT_EQ(viewport->decimation, decimation);
-    EXPECT_EQ(device->bandingFilter, 1u);
-    EXPECT_EQ(GetBacklight(), 0u);
-    EXPECT_EQ(state->flickMax, 250);
-    EXPECT_EQ(state->flickExp, 146);
-    EXPECT_FALSE(KeyExists()) << "a load never creates the key";
+TEST_F(CameraSettings, WithoutAKeyOrWithValuesOfAnotherTypeTheDefaultsAreApplied) {
+    // A hive of its own, in a folder of the home.
+    auto freshHive = [this](const char* name) {
+        ASSERT_EQ(mkdir(HomeFile(name).c_str(), 0755), 0);
+        PosixSetWindowsDirectory(HomeFile(name).c_str());
+    };
+    for (bool text : {false, true}) {
+        SCOPED_TRACE(text ? "values stored as text" : "no key");
+        if (text) {
+            CloseVideoIn();
+            ASSERT_NO_FATAL_FAILURE(freshHive("text"));
+            WriteRegText("Compression", "2");
+            WriteRegText("RedGain", "100");
+            WriteRegText("MainsFreq", "0");
+        }
+        OpenAndLoad();
+        EXPECT_EQ(device->compressionMode, 1);
+        EXPECT_EQ(device->videoConf, 0);
+        EXPECT_EQ(device->videoConfVal, 50);
+        EXPECT_EQ(device->videoCapVal, 50);
+        EXPECT_EQ(device->compressionQuality, 50);
+        EXPECT_EQ(state->red, 32);
+        EXPECT_EQ(state->green, 6);
+        EXPECT_EQ(state->blue, 92);
+        EXPECT_EQ(state->colBalMode, 2u) << "the gains are stored, then the balance goes automatic";
+        EXPECT_EQ(state->autoFrameRate, 1u);
+        EXPECT_EQ(state->frameRate, 1u);
+        EXPECT_EQ(state->mainsFrequency, 1u);
+        EXPECT_EQ(viewport->decimation, 0);
+        EXPECT_EQ(device->bandingFilter, 1u);
+        EXPECT_EQ(GetBacklight(), 0u);
+        EXPECT_EQ(state->flickMax, 250);
+        EXPECT_EQ(state->flickExp, 146);
+    }
+    // A load never creates the key.
+    ASSERT_NO_FATAL_FAILURE(freshHive("empty"));
+    EXPECT_EQ(ReadTARNInit(device, "mbkzelt.ini"), 1);
+    HKEY key = nullptr;
+    EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_READ, &key), ERROR_SUCCESS);
 }
 
-TEST_F(CameraSettings, ValuesOutsideTheirRuleAreReplaced) {
-    struct Case {
-        const char* name;
-        DWORD stored;
-    };
-    const Case stored[] = {{"Compression", 3},   {"VideoConf", 2}, {"VideoConfVal", 0x80000000u},
-                           {"VideoCapVal", 101}, {"RedGain", 0},   {"GreenGain", 213},
-                           {"BlueGain", 300},    {"MainsFreq", 2}, {"Banding", 5},
-                           {"Sharpness", 5},     {"FrameRate", 4}, {"AutoFrameRate", 0}};
-    for (const Case& c : stored) WriteRegDword(c.name, c.stored);
-    BYTE decimation = viewport->decimation;
-    Load();
+TEST_F(CameraSettings, ValuesOutsideTheirRuleAreReplacedAndTheCameraStillOpens) {
+    // clang-format off
+    const struct { const char* name; DWORD stored; } stored[] = {
+        {"Compression", 3}, {"VideoConf", 2}, {"VideoConfVal", 0x80000000u}, {"VideoCapVal", 101}, {"RedGain", 0},
+        {"GreenGain", 213}, {"BlueGain", 300}, {"MainsFreq", 2}, {"Banding", 5}, {"Sharpness", 5}, {"FrameRate", 4},
+        {"AutoFrameRate", 0}, {"Brightness", 70}, {"ImageCols", 1000}, {"ImageRows", 3}};
+    // clang-format on
+    for (const auto& c : stored) WriteRegDword(c.name, c.stored);
+    OpenAndLoad();
     EXPECT_EQ(device->compressionMode, 0);
     EXPECT_EQ(device->videoConf, 0);
     EXPECT_EQ(device->videoConfVal, 50) << "0x80000000 reads as negative";
@@ -78,24 +94,34 @@ TEST_F(CameraSettings, ValuesOutsideTheirRuleAreReplaced) {
     EXPECT_EQ(state->blue, 44) << "the low byte of 300 is in range";
     EXPECT_EQ(state->mainsFrequency, 0u);
     EXPECT_EQ(device->bandingFilter, 0u) << "the filter stays as the bring-up left it";
-    EXPECT_EQ(viewport->decimation, decimation);
+    EXPECT_EQ(viewport->decimation, 0);
     EXPECT_EQ(state->frameRate, 1u);
     EXPECT_EQ(state->autoFrameRate, 0u);
+    // A size the camera cannot deliver: the default size instead; the other
+    // settings are applied.
+    BITMAPINFOHEADER format = CurrentFormat(videoIn);
+    EXPECT_EQ(format.biWidth, 176);
+    EXPECT_EQ(format.biHeight, 144);
+    EXPECT_EQ(Camera().brightness, 70);
+    EXPECT_EQ(Camera().flickerMode, 0);
+    EXPECT_EQ(Camera().colBalMode, 2);
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
+    CloseVideoIn();
+    EXPECT_EQ(Stored("Compression"), 0u) << "the mode in force";
+    EXPECT_EQ(Stored("ImageCols"), 176u);
+    WriteRegDword("BlueGain", 0);
+    OpenAndLoad();
+    EXPECT_EQ(state->blue, 92) << "blue's own default";
 }
 
 TEST_F(CameraSettings, ValuesInsideTheirRuleAreApplied) {
-    WriteRegDword("Compression", 2);
-    WriteRegDword("VideoConf", 1);
-    WriteRegDword("VideoConfVal", 0);
-    WriteRegDword("VideoCapVal", 100);
-    WriteRegDword("FrameRate", 5);
-    WriteRegDword("AutoFrameRate", 0);
-    WriteRegDword("RedGain", 212);
-    WriteRegDword("Sharpness", 0);
-    WriteRegDword("Banding", 0);
-    WriteRegDword("MainsFreq", 0);
-    WriteRegDword("Backlit", 9);
-    Load();
+    // clang-format off
+    const struct { const char* name; DWORD stored; } stored[] = {
+        {"Compression", 2}, {"VideoConf", 1}, {"VideoConfVal", 0}, {"VideoCapVal", 100}, {"FrameRate", 5},
+        {"AutoFrameRate", 0}, {"RedGain", 212}, {"Sharpness", 0}, {"Banding", 0}, {"MainsFreq", 0}, {"Backlit", 9}};
+    // clang-format on
+    for (const auto& c : stored) WriteRegDword(c.name, c.stored);
+    OpenAndLoad();
     EXPECT_EQ(device->compressionMode, 2);
     EXPECT_EQ(device->videoConf, 1);
     EXPECT_EQ(device->videoConfVal, 0);
@@ -110,75 +136,99 @@ TEST_F(CameraSettings, ValuesInsideTheirRuleAreApplied) {
     EXPECT_EQ(GetBacklight(), 1u) << "any number but 0 is on";
 }
 
-TEST_F(CameraSettings, ValuesOfAnotherTypeReadAsTheirDefault) {
-    StoreString("Compression", "2");
-    StoreString("RedGain", "100");
-    StoreString("MainsFreq", "0");
-    Load();
-    EXPECT_EQ(device->compressionMode, 1);
-    EXPECT_EQ(state->red, 32);
-    EXPECT_EQ(state->mainsFrequency, 1u);
-}
-
-TEST_F(CameraSettings, TheFlickerLimitsComeFromTheIniFileAsBytes) {
+// The limits come from the INI file the open string names (or the default
+// one), as bytes; the registry's copy is only what the save stored.
+TEST_F(CameraSettings, TheFlickerLimitsComeFromTheIniFile) {
     WriteRegDword("FlickMax", 10);
-    WriteFileText(HomeFile("mbkzelt.ini"), "[TARN]\nFlickMax=300\nFlickExp=120\n");
-    Load();
-    EXPECT_EQ(state->flickMax, 44);
-    EXPECT_EQ(state->flickExp, 120);
-
-    WriteFileText(HomeFile("other.ini"), "[TARN]\nFlickMax=abc\n[ELSE]\nFlickExp=7\n");
-    ReadTARNInit(device, "other.ini");
-    EXPECT_EQ(state->flickMax, 0) << "no digits read as 0";
-    EXPECT_EQ(state->flickExp, 146) << "a key in another section does not count";
+    const struct {
+        const char* file;
+        const char* text;
+        const char* openString;
+        BYTE flickMax, flickExp;
+        int allowance;  // the one sent with banding on and brightness 50 (-1: not checked)
+    } rows[] = {
+        {"mine.ini", "[TARN]\nFlickMax=150\nFlickExp=146\n", "LPT1 mine.ini", 150, 146, 150 - 50 - 59},
+        {"mbkzelt.ini", "", "", 250, 146, 141},
+        {"mbkzelt.ini", "[TARN]\nFlickMax=300\nFlickExp=120\n", "", 44, 120, -1},
+        {"other.ini", "[TARN]\nFlickMax=abc\n[ELSE]\nFlickExp=7\n", "LPT1 other.ini", 0, 146, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        WriteFileText(HomeFile(row.file), row.text);
+        OpenAndLoad(row.openString);
+        EXPECT_EQ(state->flickMax, row.flickMax);
+        EXPECT_EQ(state->flickExp, row.flickExp);
+        EXPECT_EQ(Camera().flickerMode, 1);
+        if (row.allowance >= 0) {
+            EXPECT_EQ(Camera().flickerAllow, row.allowance);
+        }
+        CloseVideoIn();
+        EXPECT_EQ(Stored("FlickMax"), row.flickMax);
+        EXPECT_EQ(ReadFileText(HomeFile(row.file)), row.text) << "the INI file is only read";
+    }
 }
 
-TEST_F(CameraSettings, NothingIsLoadedOrSavedWithoutBothArguments) {
+TEST_F(CameraSettings, NothingIsLoadedOrSavedWithoutBothArgumentsOrForADeviceNotSelected) {
+    OpenAndLoad();
     WriteRegDword("Compression", 2);
     EXPECT_EQ(ReadTARNInit(nullptr, "mbkzelt.ini"), 0);
     EXPECT_EQ(ReadTARNInit(device, nullptr), 0);
-    EXPECT_EQ(device->compressionMode, 0);
     EXPECT_EQ(WriteTARNInit(nullptr, "mbkzelt.ini"), 0);
     EXPECT_EQ(WriteTARNInit(device, nullptr), 0);
-    EXPECT_EQ(Stored("ImageCols"), kUnset);
-}
-
-TEST_F(CameraSettings, ADeviceThatIsNotSelectedKeepsTheStoredSettings) {
-    WriteRegDword("Compression", 2);
     EnableTARNDevices();
     EXPECT_EQ(WriteTARNInit(device, "mbkzelt.ini"), 0);
+    EXPECT_EQ(ReadTARNInit(device, "mbkzelt.ini"), 0);
+    EXPECT_EQ(device->compressionMode, 1);
     EXPECT_EQ(Stored("Compression"), 2u);
     EXPECT_EQ(Stored("ImageCols"), kUnset);
-    EXPECT_EQ(ReadTARNInit(device, "mbkzelt.ini"), 0);
-    EXPECT_EQ(device->compressionMode, 0);
+    ASSERT_EQ(SelectTARNDevice(deviceHandle), device);
 }
 
-TEST_F(CameraSettings, TheSaveStoresTheLiveState) {
-    InitBitmapHeader(&device->outputFormat);
-    SetBitmapFormat(&device->outputFormat, 16, 0);
-    SetBitmapSize(&device->outputFormat, 320, 240);
-    SetCompressionSettings(2, 1, 70, 30, 80);
+TEST_F(CameraSettings, ChangesReachTheRegistryAtTheFinalCloseAndTheCameraAtTheNextOpen) {
+    OpenAndLoad();
+    Write(0x40, Bytes(70, 30, 60, 0));
+    Write(0x41, Bytes(0x12, 20, 80, 90));
+    Write(0x50, Bytes(5, 0, 0, 0));
+    Write(0x50, Bytes(5, 0, 0, 0));
+    Write(0x51, Bytes(0, 1, 0, 0));
+    BITMAPINFOHEADER format = HostFormat(320, 240, 24, 0, 320 * 240 * 3);
+    ASSERT_EQ(SetFormat(videoIn, format), DV_ERR_OK);
     camSetColBal(state, 1, 100, 101, 102);
-    state->frameRate = 3;
-    state->autoFrameRate = 0;
     camSetFlickerLimits(state, 200, 99);
-    SetMainsFrequency(0);
     SetDecimationFlag(1);
-    SetBanding(1);
-    SetBacklight(1);
     WriteRegDword("BackoffLevel", 0x40);
-    ASSERT_EQ(WriteTARNInit(device, "mbkzelt.ini"), 1);
-    struct Case {
-        const char* name;
-        DWORD value;
-    } expected[] = {{"Compression", 2}, {"VideoConf", 1},   {"VideoConfVal", 70}, {"VideoCapVal", 30},
-                    {"RedGain", 100},   {"GreenGain", 101}, {"BlueGain", 102},    {"AutoFrameRate", 0},
-                    {"FrameRate", 3},   {"Banding", 1},     {"MainsFreq", 0},     {"Sharpness", 0},
-                    {"Backlit", 1},     {"ImageCols", 320}, {"ImageRows", 240},   {"FlickMax", 200},
-                    {"FlickExp", 99},   {"BackoffLevel", 0}};
-    for (const Case& c : expected) EXPECT_EQ(Stored(c.name), c.value) << c.name;
-    EXPECT_NE(Stored("Brightness"), kUnset);
-    EXPECT_EQ(ReadFileText(HomeFile("mbkzelt.ini")), "") << "the INI file is only read";
+    EXPECT_EQ(Stored("Brightness"), kUnset) << "nothing is stored while the camera is in use";
+    CloseVideoIn();
+    // clang-format off
+    const struct { const char* name; DWORD value; } stored[] = {
+        {"Brightness", 70}, {"Contrast", 30}, {"Colour", 60}, {"Compression", 2}, {"VideoConf", 1},
+        {"VideoConfVal", 20}, {"VideoCapVal", 80}, {"FrameRate", 5}, {"AutoFrameRate", 0}, {"Backlit", 1},
+        {"Banding", 0}, {"MainsFreq", 0}, {"ImageCols", 320}, {"ImageRows", 240}, {"BackoffLevel", 0},
+        {"RedGain", 100}, {"GreenGain", 101}, {"BlueGain", 102}, {"Sharpness", 0}, {"FlickMax", 200}, {"FlickExp", 99}};
+    // clang-format on
+    for (const auto& c : stored) EXPECT_EQ(Stored(c.name), c.value) << c.name;
+
+    Reload();
+    OpenAndLoad();
+    SimCamera camera = Camera();
+    EXPECT_EQ(camera.brightness, 70);
+    EXPECT_EQ(camera.colour, 60);
+    EXPECT_EQ(camera.divisorExponent, 2) << "7.5 frames/s";
+    EXPECT_EQ(camera.flickerMode, 0);
+    format = CurrentFormat(videoIn);
+    EXPECT_EQ(format.biWidth, 320);
+    EXPECT_EQ(format.biHeight, 240);
+    // clang-format off
+    const struct { DWORD number, value, mask; } answers[] = {
+        {0x40, Bytes(70, 30, 60, 0), 0xFFFFFF}, {0x41, Bytes(0x12, 20, 80, 50), ~0u} /* the fixed quality is not stored */,
+        {0x51, Bytes(2, 1, 0, 0), ~0u}, {0x50, Bytes(5, 0, 0, 0), 0xFFFF}};
+    // clang-format on
+    DWORD data = 0;
+    for (const auto& a : answers) {
+        ASSERT_TRUE(Read(a.number, &data)) << a.number;
+        EXPECT_EQ(data & a.mask, a.value) << a.number;
+    }
+    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
 }
 
 }  // namespace
