@@ -26,6 +26,9 @@ TEST_F(CameraControls, ExposureItemsSendOneCommandAndRecordOnSuccess) {
     int lines = camGetExposure(state);
     ASSERT_GT(lines, 255);
     EXPECT_EQ((Ints{lines, state->exposure[2] | (state->exposure[3] << 8)}), (Ints{Camera().coarseExposure, lines}));
+    // The whole block is kept, the colour compensation with it.
+    SimCamera camera = Camera();
+    EXPECT_EQ(Bytes(state->exposure + 4, state->exposure + 8), Bytes(camera.compensation, camera.compensation + 4));
     // Older firmware keeps its own gain: nothing is sent.
     Restart("firmware 1.2\n");
     EXPECT_EQ(camSetGain(state, 3), 0);
