@@ -36,10 +36,11 @@ TEST_F(Kernel, MemoryBlocksAreZeroFilledCountTheirLocksAndRefuseASecondFree) {
     void* first = GlobalLock(block);
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first, static_cast<void*>(block));
-    // A second lock at the same address, two unlocks (the first leaves it locked), no error, the free.
+    // A second lock at the same address, two unlocks (the first leaves it locked), no error; a third
+    // unlock of the unlocked block is refused as Windows refuses it; the free.
     EXPECT_EQ((Results{GlobalLock(block) == first, GlobalUnlock(block), GlobalUnlock(block), GetLastError(),
-                       GlobalFree(block) == nullptr}),
-              (Results{true, TRUE, FALSE, NO_ERROR, true}));
+                       GlobalUnlock(block), GetLastError(), GlobalFree(block) == nullptr}),
+              (Results{true, TRUE, FALSE, NO_ERROR, FALSE, ERROR_NOT_LOCKED, true}));
 }
 
 TEST_F(Kernel, WsprintfKnowsTheTraceConversionsAndStopsAtTheSystemLimit) {

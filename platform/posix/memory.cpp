@@ -82,7 +82,11 @@ BOOL Unlock(Heap& heap, HANDLE handle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (it->second.locks > 0) it->second.locks--;
+    if (it->second.locks == 0) {
+        SetLastError(ERROR_NOT_LOCKED);
+        return FALSE;
+    }
+    it->second.locks--;
     SetLastError(NO_ERROR);
     // Like Win32: non-zero while the block stays locked.
     return it->second.locks > 0 ? TRUE : FALSE;
