@@ -123,22 +123,6 @@ protected:
         return format;
     }
 
-    // Registry values of kinds the driver's own calls do not write.
-    static void WriteRegText(const char* name, const char* text) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
-                  ERROR_SUCCESS);
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
-        RegCloseKey(key);
-    }
-    static void DeleteRegValue(const char* name) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueA(key, name);
-        RegCloseKey(key);
-    }
-
     std::vector<Step> steps;
     size_t next = 0;
     DWORD_PTR channel = 0;
