@@ -190,6 +190,19 @@ TEST_F(FramesThroughDriver, CompressedFramesDecodeThroughTheDecodeBuffer) {
     EXPECT_EQ(LastHeader()[FRAME_ENCODING], FRAME_RAW);
 }
 
+// A session that ends in YUY2 leaves its size, in 24-bit RGB, for the next
+// open; a host that takes a frame before asking the format must still be
+// told every byte it got.
+TEST_F(FramesThroughDriver, AReopenedChannelCountsItsFramesInTheFormatItOpensWith) {
+    ASSERT_EQ(SetFormat(videoIn, HostFormat(352, 288, 16, FOURCC_YUY2, 352 * 288 * 2)), DV_ERR_OK);
+    CloseVideoIn();
+    OpenVideoIn();
+    std::vector<BYTE> buffer(352 * 288 * 3, 0xEE);
+    VIDEOHDR header;
+    ASSERT_EQ(Frame(videoIn, &buffer, &header), DV_ERR_OK);
+    EXPECT_EQ(header.dwBytesUsed, 352u * 288 * 3);
+}
+
 TEST_F(FramesThroughDriver, ABufferSmallerThanThePictureGetsNothingAndNoPictureAllocates) {
     BITMAPINFOHEADER format = Choose(AllOutputFormats()[0], 352, 288);
     for (DWORD compressed : {0u, 1u}) {
