@@ -28,7 +28,9 @@ TEST_F(CameraSettingsDialog, SlidersAndNumbersApplyAtOnceAndCancelPutsTheOpening
                       },
                       [](HWND d) {
                           EXPECT_EQ(ColourNow(), (Colour{50, 59, 100}));
-                          // Page up past the minimum stops at it.
+                          // A step past either end stops at it.
+                          PosixScroll(d, IDC_COLOUR_BAR, SB_LINEDOWN, 0);
+                          EXPECT_EQ(ColourNow().colour, 100u);
                           for (int i = 0; i < 12; i++) PosixScroll(d, IDC_BRIGHTNESS_BAR, SB_PAGEUP, 0);
                           EXPECT_EQ(ColourNow().brightness, 1u);
                           EXPECT_EQ(Number(d, IDC_BRIGHTNESS_EDIT), 1u);
