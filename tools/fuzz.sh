@@ -11,16 +11,8 @@ build=${TARN2_FUZZ_BUILD:-build-fuzz}
 seconds=${TARN2_FUZZ_SECONDS:-5}
 seed=${TARN2_FUZZ_SEED:-1}
 
-missing=()
-for p in clang libclang-rt-dev binutils-mingw-w64-i686 gcc-mingw-w64-i686; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "fuzz: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. tools/packages.sh
+install_missing fuzz clang libclang-rt-dev binutils-mingw-w64-i686 gcc-mingw-w64-i686
 
 # A check of the project's own: warnings are errors here, run alone too.
 TARN2_WERROR=${TARN2_WERROR:-ON}

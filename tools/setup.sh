@@ -6,18 +6,9 @@ cd "$(dirname "$0")/.."
 
 # windres (MinGW binutils) compiles the driver's resources, with the MinGW
 # C compiler as its preprocessor, as on the Windows build.
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format libyuv-dev
-  binutils-mingw-w64-i686 gcc-mingw-w64-i686)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq >/dev/null
-  apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+. tools/packages.sh
+install_missing setup cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format libyuv-dev \
+  binutils-mingw-w64-i686 gcc-mingw-w64-i686
 
 build=${TARN2_BUILD:-build}
 . tools/configure.sh
