@@ -85,8 +85,12 @@ DWORD CaptureSingleFrame(VIDEOHDR* header, int mode) {
     if (report == 0 || report == 2) return DV_ERR_SYNC;
     if (report != 1) return DV_ERR_PARAM1;
     header->dwTimeCaptured = timeGetTime() - captureStartTime;
-    // Never more bytes than the buffer holds, whatever the format says.
-    DWORD bytes = currentFormat.biSizeImage;
+    // The size of the picture just written: the device's format, which a
+    // dialog or an earlier session may have changed without the driver's
+    // copy. Never more bytes than the buffer holds, whatever it says.
+    BITMAPINFOHEADER written = {};
+    GetImageFormat(&written);
+    DWORD bytes = written.biSizeImage;
     header->dwBytesUsed = bytes < header->dwBufferLength ? bytes : header->dwBufferLength;
     header->dwFlags |= VHDR_DONE | VHDR_KEYFRAME;
     return DV_ERR_OK;

@@ -141,9 +141,6 @@ LRESULT OpenChannel(const char* openString, VIDEO_OPEN_PARMS* parms) {
             break;
         case VIDEO_IN:
             ok = OpenCaptureChannel(openString, parms, &kVideoInUsage, &videoInUsage);
-            // The copy gives the byte count of every frame: from the open on
-            // it is this session's format, not one an earlier session set.
-            if (ok) GetImageFormat(&currentFormat);
             break;
         case VIDEO_EXTERNALOUT:
             trace(TRACE_MESSAGE, "Video Open : VIDEO_EXTERNALOUT - Not supported");

@@ -27,8 +27,8 @@ static DWORD SetFormat(const VIDEOCONFIGPARMS* parms) {
     trace(TRACE_MESSAGE, "DVM_FORMAT : VIDEO_CONFIGURE_SET");
     TraceFormat(&request);
     // Compared as the device would keep it (a host may leave the byte count
-    // 0 or call I420 "IYUV"), and with the device's format of now: the copy
-    // outlives the session that set it.
+    // 0 or call I420 "IYUV"), and with the device's format of now: a dialog
+    // or an earlier session may have changed it without the copy.
     BITMAPINFOHEADER normal = request;
     NormaliseImageFormat(&normal);
     GetImageFormat(&currentFormat);
