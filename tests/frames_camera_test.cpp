@@ -86,20 +86,6 @@ TEST(CameraFrames, CompressionFollowsModeThresholdsAndTarget) {
     EXPECT_EQ(DataSize(MakeFrame(camera, 5)), raw);
 }
 
-TEST(CameraFrames, TheStatusByteSaysWhetherTheFrameDiffersFromTheLast) {
-    SimCamera camera = CameraFor(176, 144);
-    EXPECT_TRUE(SimFrameSettingsDiffer(&camera));  // the first frame there is
-    EXPECT_FALSE(SimFrameSettingsDiffer(&camera));
-    camera.compMode = 1;  // switched on...
-    camera.compMode = 0;  // ...and off again before the next frame
-    EXPECT_FALSE(SimFrameSettingsDiffer(&camera));
-    camera.rowEnd4--;
-    EXPECT_TRUE(SimFrameSettingsDiffer(&camera));
-    camera.compMode = 2;
-    EXPECT_TRUE(SimFrameSettingsDiffer(&camera));
-    EXPECT_FALSE(SimFrameSettingsDiffer(&camera));
-}
-
 TEST(CameraFrames, ABufferTooSmallGetsTheFrameCutShort) {
     SimCamera camera = CameraFor(64, 48);
     std::vector<BYTE> whole = MakeFrame(camera, 4);
@@ -114,28 +100,6 @@ TEST(CameraFrames, ABufferTooSmallGetsTheFrameCutShort) {
     BYTE a[88], b[16] = {0};
     EXPECT_NE(DecoderVerify(empty.data(), a, b), 0u);
     EndDecoderLibrary();
-}
-
-}  // namespace
-
-namespace {
-
-TEST(Scene, TheFrameNumberIsWrittenInDigitsAPersonCanRead) {
-    // 12345: a "1" lights only its right-hand segments, a "5" its top-left
-    // but not its top-right one.
-    auto lit = [](uint32_t place, uint32_t x, uint32_t y) {
-        return ScenePixel(12345, SCENE_DIGITS_LEFT + place * SCENE_DIGIT_PITCH + x, SCENE_DIGITS_TOP + y).y == 235;
-    };
-    EXPECT_TRUE(lit(0, 11, 5));
-    EXPECT_FALSE(lit(0, 0, 5));
-    EXPECT_FALSE(lit(0, 5, 0));
-    EXPECT_TRUE(lit(4, 0, 5));
-    EXPECT_FALSE(lit(4, 11, 5));
-    EXPECT_TRUE(lit(4, 5, 10));   // the middle bar
-    EXPECT_FALSE(lit(0, 5, 10));  // a "1" has none
-    EXPECT_TRUE(lit(1, 5, 10));   // a "2" has one
-    // Between the digits the ramp shows.
-    EXPECT_LT(ScenePixel(12345, SCENE_DIGITS_LEFT + 13, SCENE_DIGITS_TOP + 5).y, 60);
 }
 
 }  // namespace

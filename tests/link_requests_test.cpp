@@ -130,39 +130,6 @@ const size_t kMsgParameters = kNarrow ? 4 : 8;
 const size_t kMsgDirection = kNarrow ? 8 : 16;
 const size_t kMsgLength = kNarrow ? 12 : 20;
 const size_t kMsgData = kNarrow ? 16 : 24;
-const size_t kUploadBuffer = kNarrow ? 12 : 16;
-const size_t kUploadChunk = kNarrow ? 16 : 24;
-const size_t kUploadFrame = kNarrow ? 20 : 28;
-const size_t kStatusBuffer = 8;
-
-TEST_F(LinkRequests, CreateChecksTheVersionAttachesThePortByteAndFailsCleanly) {
-    Link* link = PPLINK_CreateLink(2);
-    ASSERT_NE(link, nullptr);
-    ASSERT_EQ(driver.requests.size(), 2u);
-    EXPECT_EQ((Ints{driver.requests[0].code, (long long)driver.requests[0].in.size(), driver.requests[0].outSize,
-                    driver.requests[1].code}),
-              (Ints{0x001D2004, 0, 6, 0x001D2000}));
-    EXPECT_EQ(driver.requests[1].in, std::vector<BYTE>{2});
-    // A refused detach keeps the link open and usable.
-    driver.detachFlag = 0;
-    SetLastError(5);
-    EXPECT_EQ((Ints{PPLINK_DestroyLink(link), GetLastError(), driver.closes}), (Ints{0, 0, 0}));
-    EXPECT_EQ(PPLINK_InitialiseLink(link), 1u);
-    driver.detachFlag = 1;
-    EXPECT_EQ((Ints{PPLINK_DestroyLink(link), Last().code, driver.closes}), (Ints{1, 0x001D203C, 1}));
-    // An old driver (no attach follows), a refused port, a failed version.
-    long blocks = PosixLiveLocalBlocks();
-    driver.requests.clear();
-    driver.version = 17;
-    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
-    EXPECT_EQ(driver.requests.size(), 1u);
-    driver.version = 18;
-    driver.attachFlag = 0;
-    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
-    driver.failCode = IOCTL_LINK_VERSION;
-    EXPECT_EQ(PPLINK_CreateLink(1), nullptr);
-    EXPECT_EQ((Ints{driver.opens, driver.closes, PosixLiveLocalBlocks()}), (Ints{4, 4, blocks}));
-}
 
 TEST_F(LinkRequests, TheDeviceIdIsMovedToTheBufferStartAndNeverFollowedOutOfIt) {
     Link* link = PPLINK_CreateLink(1);
@@ -191,23 +158,6 @@ TEST_F(LinkRequests, TheDeviceIdIsMovedToTheBufferStartAndNeverFollowedOutOfIt) 
     PPLINK_DestroyLink(link);
 }
 
-TEST_F(LinkRequests, PortInfoGoesBothWaysAndAFailureLeavesThePlacesAlone) {
-    Link* link = PPLINK_CreateLink(1);
-    ASSERT_NE(link, nullptr);
-    EXPECT_EQ((Ints{PPLINK_GetPortInfo(link, nullptr, nullptr, nullptr), Last().code}), (Ints{1, 0x001D2010}));
-    WORD base = 0, parameter = 0;
-    BYTE type = 0;
-    EXPECT_EQ(PPLINK_GetPortInfo(link, &base, &type, &parameter), 1u);
-    EXPECT_EQ((Ints{base, type, parameter}), (Ints{0x378, 0x57, 80}));
-    EXPECT_EQ((Ints{PPLINK_SetPortInfo(link, 0x07, 80), Last().code}), (Ints{1, 0x001D2014}));
-    ASSERT_EQ(Last().in.size(), 6u);
-    EXPECT_EQ((Ints{Last().in[2], Field<WORD>(Last().in, 4)}), (Ints{0x07, 80}));
-    driver.failCode = IOCTL_LINK_GET_PORT_INFO;
-    type = 0xAA;
-    EXPECT_EQ((Ints{PPLINK_GetPortInfo(link, nullptr, &type, nullptr), type}), (Ints{0, 0xAA}));
-    PPLINK_DestroyLink(link);
-}
-
 TEST_F(LinkRequests, TransferMsgLaysOutTheCommand) {
     Link* link = PPLINK_CreateLink(1);
     ASSERT_NE(link, nullptr);
@@ -227,35 +177,6 @@ TEST_F(LinkRequests, TransferMsgLaysOutTheCommand) {
               (Ints{0, 0, 0}));
     driver.failCode = IOCTL_LINK_TRANSFER_MSG;
     EXPECT_EQ(CLINK_TransferMsg(link, 0x00, 4, nullptr, 0, 0, nullptr), 0u);
-    PPLINK_DestroyLink(link);
-}
-
-TEST_F(LinkRequests, UploadStatusNamesTheLastBufferThatStarted) {
-    Link* link = PPLINK_CreateLink(1);
-    ASSERT_NE(link, nullptr);
-    static BYTE first[64], second[64], third[64];
-    ASSERT_EQ(CLINK_StartUpload(link, 1, 0, sizeof first, first, 4096, 0), 1u);
-    const Request& r = Last();
-    ASSERT_EQ(r.in.size(), sizeof(UploadRequest));
-    EXPECT_EQ((Ints{r.code, Field<DWORD>(r.in, 0), Field<DWORD>(r.in, 4), Field<DWORD>(r.in, 8),
-                    Field<DWORD>(r.in, kUploadChunk), Field<DWORD>(r.in, kUploadFrame)}),
-              (Ints{0x001D2050, 1, 0, 64, 4096, 0}));
-    EXPECT_EQ(Field<LinkAddress>(r.in, kUploadBuffer), (LinkAddress)first);
-    ASSERT_EQ(CLINK_StartUpload(link, 0, 1, sizeof second, second, 2048, 1), 1u);
-    driver.failCode = IOCTL_LINK_START_UPLOAD;
-    EXPECT_EQ(CLINK_StartUpload(link, 0, 0, sizeof third, third, 2048, 1), 0u);
-    driver.failCode = 0;
-    driver.uploadStatus.uploadState = 2;
-    driver.uploadStatus.bytesUploaded = 8192;
-    BYTE state = 0;
-    DWORD bytes = 0;
-    EXPECT_EQ(CLINK_GetUploadStatus(link, &state, &bytes), 1u);
-    EXPECT_EQ((Ints{Last().code, Last().outSize, state, bytes}), (Ints{0x001D2058, sizeof(UploadStatus), 2, 8192}));
-    EXPECT_EQ(Field<LinkAddress>(Last().in, kStatusBuffer), (LinkAddress)second);
-    driver.failCode = IOCTL_LINK_UPLOAD_STATUS;
-    EXPECT_EQ((Ints{CLINK_GetUploadStatus(link, &state, &bytes), bytes}), (Ints{0, 8192}));
-    driver.failCode = 0;
-    EXPECT_EQ((Ints{CLINK_AbortUpload(link), Last().code}), (Ints{1, 0x001D2054}));
     PPLINK_DestroyLink(link);
 }
 

@@ -11,18 +11,6 @@ namespace {
 
 class SimLink : public SimMachine {};
 
-TEST_F(SimLink, TheDefaultMachineHasTheCameraOnLpt1Only) {
-    OpenCamera();
-    WORD base = 0;
-    BYTE type = 0;
-    EXPECT_EQ(PPLINK_GetPortInfo(link, &base, &type, nullptr), 1u);
-    EXPECT_EQ((Ints{base, type}), (Ints{0x378, 0x57}));
-    char id[256];
-    ASSERT_EQ(PPLINK_Get1284DeviceID(link, id, sizeof id), 1u);
-    EXPECT_NE(strstr(id, "Marbeck Ltd"), nullptr);
-    for (int port : {2, 3, 0}) EXPECT_EQ(PPLINK_CreateLink(port), nullptr) << port;
-}
-
 TEST_F(SimLink, PortsCarryTheirOwnIdsOrNone) {
     Scenario("port 1 type 0x01 id MFG:Acme;MDL:Printer 9;\nport 2 type 0x17\nport 3 camera noid\n");
     char id[256];
@@ -107,18 +95,6 @@ TEST_F(SimUpload, TheTestStreamArrivesInWholeBurstsAndExactlyFills) {
     EXPECT_GT(seen.size(), 2u);
 }
 
-TEST_F(SimUpload, ASlowerPortModeTakesLonger) {
-    int fast = 0, slow = 0;
-    OpenInHighPower();
-    StartTest();
-    EXPECT_EQ(WaitUpload(nullptr, &fast), UPLOAD_IDLE);
-    PPLINK_DestroyLink(link);
-    OpenCamera(0x01);
-    StartTest();
-    EXPECT_EQ(WaitUpload(nullptr, &slow), UPLOAD_IDLE);
-    EXPECT_GT(slow, fast * 10);
-}
-
 TEST_F(SimUpload, AnAbortedUploadWritesNoMore) {
     OpenCamera(0x01);
     HighPower();
@@ -146,16 +122,6 @@ TEST_F(SimUpload, InjectedUploadFaults) {
     DWORD bytes = 0;
     EXPECT_EQ((Ints{WaitUpload(&bytes), bytes, CLINK_StartUpload(link, 0, 0, 16384, buffer.data(), 4096, 0)}),
               (Ints{UPLOAD_IDLE, 16384 - 100, 0}));
-}
-
-TEST_F(SimUpload, CorruptedPatternBytes) {
-    Scenario("fault pattern 100 7\nfault pattern 5000\n");
-    OpenInHighPower();
-    StartTest();
-    EXPECT_EQ((Ints{WaitUpload(), buffer[100], buffer[5000]}), (Ints{UPLOAD_IDLE, 7, (BYTE) ~(BYTE)5000}));
-    buffer[100] = 100;
-    buffer[5000] = (BYTE)5000;
-    EXPECT_TRUE(PatternIntact(16384));
 }
 
 TEST_F(SimUpload, AnUploadWithNothingToComeFailsInsteadOfWaitingForEver) {

@@ -88,26 +88,11 @@ protected:
         LONG top = p[1] / 2 + 1 + kOrigin.y;
         return {left, top, left + width, top + height};
     }
-    std::vector<WORD> Codes() {
-        std::vector<WORD> codes;
-        for (const Notification& n : notifications) {
-            EXPECT_EQ(n.id, IDC_PAN_TILT);
-            EXPECT_EQ(n.control, zoom);
-            codes.push_back(n.code);
-        }
-        return codes;
-    }
     // The cursor's clipping, and a client rectangle of the control, as corners on the screen.
     static std::vector<LONG> Clip() {
         RECT clip;
         GetClipCursor(&clip);
         return Corners(clip);
-    }
-    std::vector<LONG> Screen(LONG left, LONG top, LONG right, LONG bottom) {
-        POINT a = {left, top}, b = {right, bottom};
-        ClientToScreen(zoom, &a);
-        ClientToScreen(zoom, &b);
-        return {a.x, a.y, b.x, b.y};
     }
     std::vector<PosixDrawCall> Paint() {
         PosixClearDrawCalls(zoom);
@@ -131,68 +116,6 @@ TEST_F(ZoomControl, StartsWithAQuarterOfTheSensorCentredAndPaintsFrameAndRectang
     EXPECT_EQ(calls[0].color, RGB(0, 0, 0));
     EXPECT_EQ(Corners(calls[1].rect), (Point{1 + 45, 10 + 37, 1 + 133, 10 + 109}));
     EXPECT_EQ(calls[1].color, RGB(0, 0, 0));
-}
-
-TEST_F(ZoomControl, TheRectangleIsRedWhileTheControlHasTheFocusAndHiddenWhileDisabled) {
-    SetFocus(zoom);
-    EXPECT_EQ(Paint().back().color, RGB(255, 0, 0));
-    SetFocus(parent);
-    EXPECT_EQ(Paint().back().color, RGB(0, 0, 0));
-    EnableWindow(zoom, FALSE);
-    std::vector<PosixDrawCall> calls = Paint();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[0].color, RGB(0, 0, 0));
-    EXPECT_EQ(calls[1].color, GetSysColor(COLOR_BTNFACE));
-    // A disabled control takes no focus colour either.
-    SendMessageA(zoom, WM_SETFOCUS, 0, 0);
-    EXPECT_EQ(Paint().back().color, GetSysColor(COLOR_BTNFACE));
-    EnableWindow(zoom, TRUE);
-    EXPECT_EQ(Paint().back().color, RGB(0, 0, 0));
-}
-
-TEST_F(ZoomControl, APressOutsideTheRectangleOnlyTakesTheFocus) {
-    PosixMouseDown(zoom, kOrigin.x + 10, kOrigin.y + 10);
-    PosixMouseMove(zoom, kOrigin.x + 30, kOrigin.y + 30);
-    PosixMouseUp(zoom, kOrigin.x + 30, kOrigin.y + 30);
-    // The right and bottom edges are not part of the rectangle.
-    PosixMouseDown(zoom, kOrigin.x + 133, kOrigin.y + 60);
-    PosixMouseDown(zoom, kOrigin.x + 60, kOrigin.y + 109);
-    PosixRunMessages();
-    EXPECT_EQ(GetFocus(), zoom);
-    EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_TRUE(notifications.empty());
-    EXPECT_EQ(Position(), (Point{88, 72}));
-}
-
-TEST_F(ZoomControl, ADragCapturesClipsAndReportsThroughPostedNotifications) {
-    RECT pan = PanInClient(88, 72);
-    PosixMouseDown(zoom, pan.left + 5, pan.top + 5);
-    EXPECT_TRUE(notifications.empty()) << "notifications are posted, not sent";
-    PosixRunMessages();
-    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED}));
-    EXPECT_EQ(GetCapture(), zoom);
-    EXPECT_STREQ(PosixCursorName(), "cross");
-    EXPECT_EQ(Clip(), Screen(pan.left - 1, pan.top - 1, pan.right + 1, pan.bottom + 1));
-
-    notifications.clear();
-    PosixMouseMove(zoom, pan.left + 5 + 10, pan.top + 5 - 4);
-    PosixRunMessages();
-    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_MOVED}));
-    EXPECT_EQ(Position(), (Point{88 + 20, 72 - 8}));
-    EXPECT_EQ(Clip(), Screen(pan.left + 9, pan.top - 5, pan.right + 11, pan.bottom - 3));
-
-    // A move to where the mouse already was reports nothing.
-    notifications.clear();
-    PosixMouseMove(zoom, pan.left + 15, pan.top + 1);
-    PosixRunMessages();
-    EXPECT_TRUE(notifications.empty());
-
-    PosixMouseUp(zoom, pan.left + 15, pan.top + 1);
-    PosixRunMessages();
-    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGENDED}));
-    EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_STRNE(PosixCursorName(), "cross");
-    EXPECT_GT(Clip()[2] - Clip()[0], 400) << "the clipping is released";
 }
 
 // Against an edge the rectangle stays on that axis, still follows the
@@ -227,54 +150,6 @@ TEST_F(ZoomControl, AgainstAnEdgeTheRectangleStaysAndTheCursorKeepsItsGrip) {
     }
 }
 
-TEST_F(ZoomControl, PositionsOutsideTheFrameAreRefusedAxisByAxis) {
-    EXPECT_TRUE(SetPosition(100, 50));
-    EXPECT_EQ(Position(), (Point{100, 50}));
-    // Both axes outside: refused, nothing changes.
-    EXPECT_FALSE(SetPosition(400, 300));
-    EXPECT_EQ(Position(), (Point{100, 50}));
-    // One axis inside: adopted, and the other keeps its place so that the
-    // rectangle never leaves the sensor.
-    EXPECT_TRUE(SetPosition(30, 300));
-    EXPECT_EQ(Position(), (Point{30, 50}));
-    EXPECT_TRUE(SetPosition(176, 144));  // the far corner of a 176 x 144 window
-    EXPECT_EQ(Position(), (Point{176, 144}));
-    EXPECT_FALSE(SendMessageA(zoom, ZM_SETPOSITION, 0, 0));
-}
-
-TEST_F(ZoomControl, ASizeCentresTheRectangleWithoutRepainting) {
-    ASSERT_TRUE(SetPosition(0, 0));
-    PosixRunMessages();
-    PosixClearDrawCalls(zoom);
-    RECT sensor = {88, 72, 264, 216};
-    EXPECT_EQ(SendMessageA(zoom, ZM_SETSIZE, 0, reinterpret_cast<LPARAM>(&sensor)), 0);
-    PosixRunMessages();
-    EXPECT_EQ(PosixDrawCount(zoom), 0);
-    EXPECT_EQ(Position(), (Point{88, 72}));
-    RECT small = {0, 0, 160, 120};
-    SendMessageA(zoom, ZM_SETSIZE, 0, reinterpret_cast<LPARAM>(&small));
-    EXPECT_EQ(Position(), (Point{96, 84}));
-    EXPECT_EQ(Corners(Paint().back().rect), (Point{kOrigin.x + 49, kOrigin.y + 43, kOrigin.x + 129, kOrigin.y + 103}));
-}
-
-TEST_F(ZoomControl, LosingTheCaptureEndsTheDrag) {
-    RECT pan = PanInClient(88, 72);
-    PosixMouseDown(zoom, pan.left + 2, pan.top + 2);
-    SetCapture(parent);
-    PosixRunMessages();
-    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED, ZN_DRAGENDED}));
-    EXPECT_GT(Clip()[2] - Clip()[0], 400);
-    EXPECT_STRNE(PosixCursorName(), "cross");
-    // The button coming up later changes nothing.
-    notifications.clear();
-    ReleaseCapture();
-    PosixMouseMove(zoom, pan.left + 20, pan.top + 2);
-    PosixMouseUp(zoom, pan.left + 20, pan.top + 2);
-    PosixRunMessages();
-    EXPECT_TRUE(notifications.empty());
-    EXPECT_EQ(Position(), (Point{88, 72}));
-}
-
 TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade) {
     DestroyWindow(zoom);
     int gdi = PosixLiveGdiObjects();
@@ -289,24 +164,6 @@ TEST_F(ZoomControl, DestroyingDuringADragReleasesTheClippingAndEverythingItMade)
     EXPECT_GT(Clip()[2] - Clip()[0], 400);
     EXPECT_EQ(PosixLiveGdiObjects(), gdi);
     EXPECT_EQ(PosixLiveLocalBlocks(), local);
-}
-
-TEST(ZoomControlClass, TheAttachHookRegistersIt) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    UnregisterClassA(ZOOM_CLASS_NAME, module);
-    WNDCLASSA found = {};
-    ASSERT_FALSE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
-    DllMain(module, DLL_PROCESS_ATTACH, nullptr);
-    ASSERT_TRUE(GetClassInfoA(module, ZOOM_CLASS_NAME, &found));
-    EXPECT_EQ(found.hInstance, module);
-    EXPECT_EQ(found.lpfnWndProc, ZoomControlProc);
-    EXPECT_EQ(found.style, 0u);
-    EXPECT_EQ(found.cbClsExtra, 0);
-    EXPECT_EQ(found.cbWndExtra, (int)sizeof(LONG_PTR));
-    EXPECT_EQ(found.hIcon, nullptr);
-    EXPECT_EQ(found.hCursor, LoadCursorA(nullptr, IDC_ARROW));
-    EXPECT_EQ(found.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-    EXPECT_EQ(found.lpszMenuName, nullptr);
 }
 
 }  // namespace
