@@ -59,40 +59,6 @@ TEST_F(SimCameraModel, ScenarioErrorsLatchOnTheNamedCommand) {
     EXPECT_NE(Camera().red, 10);
 }
 
-TEST_F(SimCameraModel, ASingleGrabIsReadyOneFrameIntervalLater) {
-    OpenInHighPower();
-    ASSERT_EQ(ZELT_SetGrabMode(link, 1), 1u);
-    ASSERT_EQ(ZELT_GrabFrame(link, 0), 1u);
-    SimCommandRecord grab = Commands().back();
-    EXPECT_EQ(Status(STATUS_STREAM_STATE), SIM_STREAM_CAPTURING);
-    while (Status(STATUS_STREAM_STATE) != SIM_STREAM_READY) {
-    }
-    EXPECT_NEAR(Commands().back().time - grab.time, 35, 1);  // 33.3 ms at 30 frames/s
-    ASSERT_EQ(CLINK_StartUpload(link, 0, 0, (DWORD)frame.size(), frame.data(), 8192, 1), 1u);
-    DWORD bytes = 0;
-    // The power-up CIF window, uncompressed.
-    EXPECT_EQ((Ints{WaitUpload(&bytes), bytes, Status(STATUS_STREAM_STATE)}),
-              (Ints{UPLOAD_IDLE, FRAME_HEADER_SIZE + 352 * 288 * 2 + FRAME_END_SIZE, SIM_STREAM_IDLE}));
-}
-
-TEST_F(SimCameraModel, FrameSizeAndStatusByteFollowFormatWindowAndCompression) {
-    OpenInHighPower();
-    ZELT_SetGrabMode(link, 1);
-    ASSERT_EQ(ZELT_setFormat(link, 0, 1, 0), 1u);
-    ASSERT_EQ(ZELT_SetROI(link, 1, 21, 3, 33), 1u);  // 160 x 120 in QCIF
-    EXPECT_EQ(Status(STATUS_CMD_ERROR), 0);
-    // The first frame after a change says so; the same window again is no change.
-    const long long size = FRAME_HEADER_SIZE + 160 * 120 * 2 + FRAME_END_SIZE;
-    EXPECT_EQ((Ints{GrabAndUpload(), frame[0], GrabAndUpload(), frame[0]}), (Ints{size, 1, size, 0}));
-    ZELT_SetROI(link, 1, 21, 3, 33);
-    EXPECT_EQ((Ints{GrabAndUpload(), frame[0]}), (Ints{size, 0}));
-    ZELT_SetCompression(link, 1, 0);
-    DWORD compressed = GrabAndUpload();
-    EXPECT_GT(compressed, 64u);
-    EXPECT_LT(compressed, 64u + 160 * 120 * 2);
-    EXPECT_EQ(frame[0], 1);
-}
-
 TEST_F(SimCameraModel, StreamCaptureTakesEverySkipPlusOnethFrame) {
     OpenInHighPower();
     ASSERT_EQ(ZELT_SetSensorRate(link, 1, 0), 1u);  // 12.5 frames/s: 80 ms
