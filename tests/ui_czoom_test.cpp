@@ -88,11 +88,26 @@ protected:
         LONG top = p[1] / 2 + 1 + kOrigin.y;
         return {left, top, left + width, top + height};
     }
+    std::vector<WORD> Codes() {
+        std::vector<WORD> codes;
+        for (const Notification& n : notifications) {
+            EXPECT_EQ(n.id, IDC_PAN_TILT);
+            EXPECT_EQ(n.control, zoom);
+            codes.push_back(n.code);
+        }
+        return codes;
+    }
     // The cursor's clipping, and a client rectangle of the control, as corners on the screen.
     static std::vector<LONG> Clip() {
         RECT clip;
         GetClipCursor(&clip);
         return Corners(clip);
+    }
+    std::vector<LONG> Screen(LONG left, LONG top, LONG right, LONG bottom) {
+        POINT a = {left, top}, b = {right, bottom};
+        ClientToScreen(zoom, &a);
+        ClientToScreen(zoom, &b);
+        return {a.x, a.y, b.x, b.y};
     }
     std::vector<PosixDrawCall> Paint() {
         PosixClearDrawCalls(zoom);
@@ -116,6 +131,37 @@ TEST_F(ZoomControl, StartsWithAQuarterOfTheSensorCentredAndPaintsFrameAndRectang
     EXPECT_EQ(calls[0].color, RGB(0, 0, 0));
     EXPECT_EQ(Corners(calls[1].rect), (Point{1 + 45, 10 + 37, 1 + 133, 10 + 109}));
     EXPECT_EQ(calls[1].color, RGB(0, 0, 0));
+}
+
+TEST_F(ZoomControl, ADragCapturesClipsAndReportsThroughPostedNotifications) {
+    RECT pan = PanInClient(88, 72);
+    PosixMouseDown(zoom, pan.left + 5, pan.top + 5);
+    EXPECT_TRUE(notifications.empty()) << "notifications are posted, not sent";
+    PosixRunMessages();
+    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGSTARTED}));
+    EXPECT_EQ(GetCapture(), zoom);
+    EXPECT_STREQ(PosixCursorName(), "cross");
+    EXPECT_EQ(Clip(), Screen(pan.left - 1, pan.top - 1, pan.right + 1, pan.bottom + 1));
+
+    notifications.clear();
+    PosixMouseMove(zoom, pan.left + 5 + 10, pan.top + 5 - 4);
+    PosixRunMessages();
+    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_MOVED}));
+    EXPECT_EQ(Position(), (Point{88 + 20, 72 - 8}));
+    EXPECT_EQ(Clip(), Screen(pan.left + 9, pan.top - 5, pan.right + 11, pan.bottom - 3));
+
+    // A move to where the mouse already was reports nothing.
+    notifications.clear();
+    PosixMouseMove(zoom, pan.left + 15, pan.top + 1);
+    PosixRunMessages();
+    EXPECT_TRUE(notifications.empty());
+
+    PosixMouseUp(zoom, pan.left + 15, pan.top + 1);
+    PosixRunMessages();
+    EXPECT_EQ(Codes(), std::vector<WORD>({ZN_DRAGENDED}));
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_STRNE(PosixCursorName(), "cross");
+    EXPECT_GT(Clip()[2] - Clip()[0], 400) << "the clipping is released";
 }
 
 // Against an edge the rectangle stays on that axis, still follows the
