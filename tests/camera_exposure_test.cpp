@@ -91,26 +91,6 @@ TEST_F(CameraExposure, FlickerOnPutsTheExposureOnTheGridWithCompensation) {
     EXPECT_EQ(Camera().mcData[167], 230);
 }
 
-TEST_F(CameraExposure, ARefusedFlickerChangeLeavesTheStateAlone) {
-    Scenario("fault error 0xA0 10 cmd 0x04 1\nfault error 0xA0 4 cmd 0x04 1\n");
-    BringUp(kHighPower);
-    state->flickerPeriod = 92;
-    EXPECT_EQ(camSetFlicker(state, 1, 200), -1);
-    EXPECT_EQ(state->flickerState, 0u);
-    EXPECT_TRUE(Sent(0xA0, 4).empty());
-    // The flicker command goes through, the exposure is refused.
-    Bytes before(state->exposure, state->exposure + 8);
-    EXPECT_EQ(camSetFlicker(state, 1, 200), -1);
-    EXPECT_EQ(state->flickerState, 2u);
-    EXPECT_EQ(Bytes(state->exposure, state->exposure + 8), before);
-    EXPECT_TRUE(Sent(0xA0, 11).empty());
-    // Without a mains frequency there is no grid: nothing is sent.
-    state->flickerPeriod = 0;
-    SimClearLog();
-    EXPECT_EQ(camSetFlicker(state, 0, 200), -1);
-    EXPECT_TRUE(Commands().empty());
-}
-
 TEST_F(CameraExposure, AFrameRateChangeWaitsForTheSensorAndRestoresTheControls) {
     // The waits before and after the rate command.
     auto waits = [] {
@@ -145,41 +125,6 @@ TEST_F(CameraExposure, AFrameRateChangeWaitsForTheSensorAndRestoresTheControls) 
     wait = waits();
     ASSERT_EQ(wait.size(), 2u);
     EXPECT_NEAR(wait[0], 540, 2);
-}
-
-TEST_F(CameraExposure, TheAutomaticFlagAloneSendsNothingAndALostChangeKeepsTheStep) {
-    BringUp();
-    ASSERT_EQ(camSetFrameRate(state, 5, 1), 0);
-    EXPECT_TRUE(Commands().empty());
-    DWORD step = 0, automatic = 0;
-    camGetFrameRate(state, &step, &automatic);
-    EXPECT_EQ((Ints{step, automatic}), (Ints{1, 1}));
-    ASSERT_EQ(camSetFrameRate(state, 1, 1), 0);
-    EXPECT_EQ((Ints{camSetFrameRate(state, 6, 1), camSetFrameRate(state, 0, 1)}), (Ints{-1, -1}));
-    EXPECT_TRUE(Commands().empty());
-    ASSERT_EQ(camSetFrameRate(state, 1, 0), 0);
-    SimSetVanished(1);
-    EXPECT_EQ(camSetFrameRate(state, 4, 0), -1);
-    EXPECT_EQ(state->frameRate, 1u);
-}
-
-TEST_F(CameraExposure, TheWatchedPortBitRaisesAnEventFromTheSecondFrame) {
-    BringUp();
-    SimPressButton();
-    state->portWatch = 1;
-    EXPECT_EQ(camFrameHook(state, Header(50)), 1);
-    EXPECT_EQ(state->portEvent, 0u);
-    // The press was acknowledged with a pulse on port 3.
-    EXPECT_EQ(ParamsOf(0x20, 4), (BytesList{{3, 0xDF, 0xDF, 0}, {3, 0xFF, 0xFF, 0}}));
-    EXPECT_EQ(camFrameHook(state, Header(50)), 1);
-    EXPECT_EQ(state->portEvent, 0u);
-    SimPressButton();
-    EXPECT_EQ(camFrameHook(state, Header(50)), 1);
-    EXPECT_EQ(state->portEvent, 1u);
-    state->portWatch = 0;
-    SimClearLog();
-    EXPECT_EQ(camFrameHook(state, Header(50)), 0);
-    EXPECT_TRUE(Commands().empty());
 }
 
 TEST_F(CameraExposure, OlderFirmwareFollowsTheExposureBackOntoTheGrid) {
@@ -260,35 +205,6 @@ TEST_F(CameraExposure, AutomaticFrameRateStepsAfterThreeAlikeObservations) {
     SimSetLight(45);
     for (int i = 0; i < 3; i++) EXPECT_EQ(Observe(100), 1);
     EXPECT_EQ((Ints{Camera().registers[30], state->frameRate}), (Ints{90, 3}));
-}
-
-TEST_F(CameraExposure, OneObservationEveryTwoSecondsAndOnlyWithTheCamera) {
-    Automatic();
-    SimSetLight(2);
-    for (int observation = 1; observation <= 2; observation++) {
-        EXPECT_EQ(Observe(200), 1);
-        for (int i = 0; i < 2; i++) {
-            PosixClockAdvance(900);
-            EXPECT_EQ(camFrameHook(state, Header(200)), 0);
-        }
-    }
-    EXPECT_EQ(state->frameRate, 1u);
-    EXPECT_EQ(Observe(200), 1);
-    EXPECT_EQ(state->frameRate, 5u);
-    // The first observation does not wait for a clock that has run for more
-    // than 24 days since the system started.
-    Automatic();
-    PosixClockSet(0x90000000u);
-    EXPECT_EQ(camFrameHook(state, Header(200)), 1);
-    // Exposure 0 in the header would have to be read from the camera; without
-    // it there is nothing to observe, and nothing counts.
-    Automatic();
-    SimSetVanished(1);
-    EXPECT_EQ((Ints{camFrameHook(state, Header(0)), Observe(200)}), (Ints{0, 0}));
-    SimSetVanished(0);
-    SimSetLight(2);
-    EXPECT_EQ((Ints{Observe(200), Observe(200)}), (Ints{1, 1}));
-    EXPECT_EQ(state->frameRate, 1u);
 }
 
 }  // namespace

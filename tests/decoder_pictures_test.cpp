@@ -52,58 +52,6 @@ TEST_F(DecoderPictures, EveryWidthAndEveryHeightDecodesInEveryFormat) {
     }
 }
 
-TEST_F(DecoderPictures, BarsObjectAndCounterAreWhereTheSceneHasThem) {
-    // Against the scene's own colours: a swapped channel, a flipped picture or a lost square shows here.
-    SimCamera camera = CameraFor(352, 288);
-    const uint32_t number = 0x2A5;
-    std::vector<BYTE> frame = MakeFrame(camera, number);
-    std::vector<BYTE> picture = Decode(AllOutputFormats()[0], frame, 352, 288);
-    for (int bar = 0; bar < 8; bar++) {
-        Colour want = {kSceneBarsRgb[bar][0], kSceneBarsRgb[bar][1], kSceneBarsRgb[bar][2]};
-        Colour got = DibPixel(picture.data(), 24, 352, 288, bar * SCENE_BAR_WIDTH + 22, 20);
-        EXPECT_TRUE(Near(got, want, 3)) << "bar " << bar << ": " << Show(got);
-    }
-    int left = (int)SceneObjectLeft(number);
-    Colour orange = {kSceneObjectRgb[0], kSceneObjectRgb[1], kSceneObjectRgb[2]};
-    Colour inside = DibPixel(picture.data(), 24, 352, 288, left + 24, SCENE_OBJECT_TOP + 24);
-    EXPECT_TRUE(Near(inside, orange, 3)) << Show(inside);
-    Colour beside = DibPixel(picture.data(), 24, 352, 288, (left + 200) % 352, SCENE_OBJECT_TOP + 24);
-    EXPECT_FALSE(Near(beside, orange, 40));
-    EXPECT_EQ(ReadCounter(picture.data(), 352, 288), number);
-    // The next frame: the square has moved by 8 columns, the counter by one.
-    std::vector<BYTE> next = Decode(AllOutputFormats()[0], MakeFrame(camera, number + 1), 352, 288);
-    EXPECT_EQ(ReadCounter(next.data(), 352, 288), number + 1);
-    EXPECT_EQ(SceneObjectLeft(number + 1), SceneObjectLeft(number) + 8);
-    Colour moved = DibPixel(next.data(), 24, 352, 288, left + 48 + 4, SCENE_OBJECT_TOP + 24);
-    EXPECT_TRUE(Near(moved, orange, 3)) << Show(moved);
-}
-
-TEST_F(DecoderPictures, CompressedPicturesStayWithinTheThresholdsAndRepeatDecimatedLines) {
-    const int threshold = 12;
-    SimCamera camera = CameraFor(352, 288, 2, threshold);
-    for (uint8_t decimation : {0, 1}) {
-        camera.decimation = decimation;
-        std::vector<BYTE> frame = MakeFrame(camera, 40);
-        for (const OutputFormat& f : AllOutputFormats()) {
-            std::vector<BYTE> picture = Decode(f, frame, 352, 288);
-            std::string first;
-            EXPECT_EQ(ComparePicture(f, picture.data(), camera, 40, 352, 288, threshold, palette.data(), &first), 0)
-                << f.name << (decimation ? " decimated " : " ") << first;
-        }
-    }
-}
-
-TEST_F(DecoderPictures, EveryByteOrderOfTheCameraDecodesAlike) {
-    SimCamera camera = CameraFor(176, 144);
-    std::vector<BYTE> reference = Decode(AllOutputFormats()[0], MakeFrame(camera, 9), 176, 144);
-    for (uint8_t order = 1; order < FRAME_ORDER_COUNT; order++) {
-        camera.yuvOrder = order;
-        std::vector<BYTE> frame = MakeFrame(camera, 9);
-        EXPECT_EQ(frame[FRAME_YUV_ORDER], order);
-        EXPECT_TRUE(Decode(AllOutputFormats()[0], frame, 176, 144) == reference) << "order " << (int)order;
-    }
-}
-
 TEST_F(DecoderPictures, DoublingMakesEachPixelATwoByTwoBlockInPlace) {
     SimCamera camera = CameraFor(352, 288);
     std::vector<BYTE> small = Decode(AllOutputFormats()[0], MakeFrame(camera, 5), 352, 288);

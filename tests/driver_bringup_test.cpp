@@ -96,74 +96,6 @@ TEST_F(BringUp, TheCameraIsFoundOnEachPortAndThePreferredPortIsProbedFirst) {
         EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
 }
 
-TEST_F(BringUp, NoCameraOrAnotherMakersDeviceIsOneAttemptAndNotDetected) {
-    WriteRegDword("DebugLevel", OPT_BRINGUP_BOXES);
-    const char* machines[] = {
-        "port 1 type 0x57",                                             // a port, nothing on it
-        "port 1 type 0x57 id MFG:Acme;MDL:Printer;\nport 2 type 0x17",  // another maker's device
-        "port 2 type 0x57 camera noid",                                 // an ID that cannot be read
-        "port 1 type 0x57 camera refuse",                               // the link driver will not attach it
-    };
-    for (const char* machine : machines) {
-        SCOPED_TRACE(machine);
-        PosixClearMessageBoxes();
-        EXPECT_FALSE(OpenUnder(machine));
-        // Nothing was found, so no slower port mode is tried or recorded.
-        EXPECT_EQ(DriverOptions & 0x58, 0);
-        EXPECT_EQ(ReadRegDword("BackoffLevel", kUnwritten), kUnwritten);
-        EXPECT_EQ(ReadRegDword("LPTPort", kUnwritten), 0u);
-        ASSERT_EQ(PosixMessageBoxCount(), 1);
-        EXPECT_STREQ(PosixMessageBoxText(0), "Unable to detect a camera");
-        EXPECT_STREQ(PosixMessageBoxCaption(0), "DBG_INITTARN");
-        EXPECT_EQ(PosixMessageBoxType(0), 0x30u);
-    }
-    EXPECT_EQ(ReadRegDword("PortType", 0), 0x57u);  // the last port probed
-}
-
-TEST_F(BringUp, ALadderThatFailsOnEveryRungEndsAtNibbleModeAndRecordsNothing) {
-    // The boxes of a failed bring-up are answered and it still cleans up.
-    WriteRegDword("DebugLevel", OPT_BRINGUP_BOXES);
-    const char* machines[] = {
-        "fault error 0x00 4 cmd 0x01",  // high power refused every time
-        "fault pattern 100 7",          // one wrong test-pattern byte every time
-        "fault pattern all",            // every byte wrong
-        "fault upload-short all 100",   // the test stream arrives short
-        "fault upload-failed all",      // it goes to state 6 halfway
-        "fault upload-refused all",     // it never starts
-    };
-    for (const char* machine : machines) {
-        SCOPED_TRACE(machine);
-        EXPECT_FALSE(OpenUnder(machine));
-        // 0xFF -> 0x37 -> 0x07 -> 0x01: four attempts, each with high power asked.
-        EXPECT_EQ(CommandsSent(0x00, 4), 4);
-        EXPECT_EQ(DriverOptions & 0x58, 0x58);
-        EXPECT_EQ(ReadRegDword("BackoffLevel", kUnwritten), kUnwritten);
-    }
-}
-
-TEST_F(BringUp, ALadderThatSucceedsOnTheSecondRungRunsWithoutFastDmaUntilTheFinalClose) {
-    const char* machines[] = {
-        "fault error 0x00 4 cmd 0x01 1",  // high power refused the first time only
-        "fault upload-failed 1",          // the first test stream goes to state 6
-        "fault upload-short 1 100",       // the first test stream arrives short
-    };
-    for (const char* machine : machines) {
-        SCOPED_TRACE(machine);
-        Machine(machine);
-        OpenVideoIn();
-        EXPECT_EQ(SelectedDevice()->portMode, 0x17);
-        EXPECT_EQ(DriverOptions & 0x58, 0x40);
-        EXPECT_EQ(ReadRegDword("BackoffLevel", kUnwritten), 0x40u);
-        EXPECT_EQ(SimOpenLinks(), 1);
-        // Frames come over the slower mode.
-        EXPECT_EQ(Frame(videoIn), DV_ERR_OK);
-        CloseVideoIn();
-        // The save at release puts the ladder back to its top for the next start.
-        EXPECT_EQ(ReadRegDword("BackoffLevel", kUnwritten), 0u);
-        ExpectNothingHeld();
-    }
-}
-
 TEST_F(BringUp, AnOldLinkDriverOrACameraThatRefusesItsSettingsFailsTheOpenAndSaysWhy) {
     EXPECT_FALSE(OpenUnder("linkversion 17"));
     EXPECT_TRUE(BoxShown("The Video Capture driver is not installed properly"));
@@ -219,40 +151,6 @@ TEST_F(BringUp, TheOpenStringNamesTheIniFileAndThePort) {
     EXPECT_STREQ(iniPath, "mbkzelt.ini");
     EXPECT_EQ(portNumber, 3u);
     EXPECT_TRUE(OpenUnder(nullptr, nullptr)) << "a null string reads as empty";
-}
-
-TEST_F(BringUp, OptionsComeFromTheRegistry) {
-    WriteRegDword("DebugLevel", 0x10004);
-    WriteRegDword("DisableECP", 1);
-    WriteRegDword("DisableDMA", 2);
-    WriteRegDword("DisableFDMA", 0);
-    WriteRegDword("DisableIRQ", 5);
-    EXPECT_TRUE(OpenUnder(nullptr));
-    EXPECT_EQ(DriverOptions, OPT_BRINGUP_BOXES | OPT_NO_ECP | OPT_NO_DMA | OPT_NO_IRQ);
-}
-
-TEST_F(BringUp, TheLanguageNumberOrNameChoosesTheDialogs) {
-    const DWORD kNone = 99;
-    // The camera settings dialog's id; the advanced and the format dialog's follow it.
-    // clang-format off
-    const struct { const char* text; DWORD number; UINT camera; } rows[] = {
-        {nullptr, kNone, 103}, {nullptr, 0, 103}, {nullptr, 1, 106}, {nullptr, 2, 115}, {nullptr, 3, 109},
-        {nullptr, 4, 112}, {nullptr, 5, 118}, {nullptr, 6, 103}, {nullptr, 7, 103},
-        {"French", 0, 106}, {"Fran\xE7" "ais", 0, 106}, {"Italiano", 0, 115}, {"Italian", 0, 115},
-        {"German", 0, 109}, {"Deutsch", 0, 109}, {"german", 0, 103}, {"Spanish", 0, 112}, {"Espa\xF1ol", 0, 112},
-        {"Portuguese", 0, 118}, {"Portugese", 0, 118}, {"U.S. English", 0, 103},
-    };
-    // clang-format on
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text ? row.text : std::to_string(row.number).c_str());
-        DeleteRegValue("Language");
-        if (row.text) WriteRegText("Language", row.text);
-        if (!row.text && row.number != kNone) WriteRegDword("Language", row.number);
-        EXPECT_TRUE(OpenUnder(nullptr));
-        EXPECT_EQ(cameraSettingsDialogId, row.camera);
-        EXPECT_EQ(advancedSettingsDialogId, row.camera + 1);
-        EXPECT_EQ(videoFormatDialogId, row.camera + 2);
-    }
 }
 
 }  // namespace

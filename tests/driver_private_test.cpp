@@ -113,25 +113,4 @@ TEST_F(PrivateMessages, EachMessageWritesAndReadsBackItsSetting) {
     EXPECT_EQ(data & 0xFFFF, 5u);
 }
 
-TEST_F(PrivateMessages, PausingStopsAndResumesPipelinedUploads) {
-    FrameGrabber* grabber = SelectedDevice()->frameGrabber;
-    grabber->fastPort = 1;
-    Write(0x25, 0);
-    EXPECT_EQ(grabber->pipelining, 0u);
-    Write(0x25, 0x2A);
-    EXPECT_EQ(grabber->pipelining, 1u);
-}
-
-TEST_F(PrivateMessages, AButtonPressIsReportedOnceWhileWatched) {
-    Write(0x70, Bytes(1, 0, 0, 0));
-    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
-    SimPressButton();
-    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
-    DWORD data = 0;
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0101u);
-    ASSERT_TRUE(Read(0x70, &data));
-    EXPECT_EQ(data & 0xFFFF, 0x0001u);
-}
-
 }  // namespace

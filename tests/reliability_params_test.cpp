@@ -23,55 +23,6 @@ protected:
     }
 };
 
-TEST_F(BadParameters, ARefusedFormatLeavesTheDeviceAsItWas) {
-    ASSERT_EQ(SetFormat(videoIn, HostFormat(320, 240, 24, 0, 320 * 240 * 3)), DV_ERR_OK);
-    BITMAPINFOHEADER good = CurrentFormat(videoIn);
-    ASSERT_EQ(Frame(videoIn), DV_ERR_OK);
-    SimCamera camera = Camera();
-    const BITMAPINFOHEADER refused[] = {
-        HostFormat(176, 144, 24, mmioFOURCC('M', 'J', 'P', 'G'), 1000),
-        HostFormat(352, 288, 9, mmioFOURCC('Y', 'V', 'U', '9'), 352 * 288 * 9 / 8),
-        HostFormat(176, 144, 16, mmioFOURCC('P', 'Y', 'U', 'V'), 176 * 144 * 2),
-        HostFormat(1000, 1000, 24, 0, 3000000),
-        HostFormat(176, 144, 32, 0, 176 * 144 * 4),
-    };
-    for (const BITMAPINFOHEADER& request : refused) {
-        SCOPED_TRACE(&request - refused);
-        EXPECT_EQ(SetFormat(videoIn, request), DV_ERR_NOTSUPPORTED);
-        // The byte count of the next frame is the device's, not the request's.
-        EXPECT_EQ(currentFormat.biSizeImage, good.biSizeImage);
-        BITMAPINFOHEADER now = CurrentFormat(videoIn);
-        EXPECT_EQ(memcmp(&now, &good, sizeof now), 0);
-        // The next frame comes through the window it came through before.
-        VIDEOHDR header;
-        EXPECT_EQ(Frame(videoIn, nullptr, &header), DV_ERR_OK);
-        EXPECT_EQ(header.dwBytesUsed, good.biSizeImage);
-        EXPECT_EQ(Camera().videoSize, camera.videoSize);
-        EXPECT_EQ(Camera().colStart8, camera.colStart8);
-        EXPECT_EQ(Camera().rowEnd4, camera.rowEnd4);
-    }
-}
-
-TEST_F(BadParameters, TheByteCountOfAFrameIsTheDriversOwn) {
-    // RGB may leave the size 0; a wrong number is not taken either.
-    for (DWORD claimed : {0u, 100u, 0x7FFFFFFFu}) {
-        ASSERT_EQ(SetFormat(videoIn, HostFormat(160, 120, 24, 0, claimed)), DV_ERR_OK) << claimed;
-        EXPECT_EQ(currentFormat.biSizeImage, 160u * 120 * 3);
-        EXPECT_EQ(CurrentFormat(videoIn).biSizeImage, 160u * 120 * 3);
-    }
-    ASSERT_EQ(SetFormat(videoIn, HostFormat(176, 144, 12, mmioFOURCC('I', 'Y', 'U', 'V'), 0)), DV_ERR_OK);
-    EXPECT_EQ(CurrentFormat(videoIn).biSizeImage, 176u * 144 * 3 / 2);
-    std::vector<BYTE> picture(176 * 144 * 3 / 2);
-    VIDEOHDR header;
-    EXPECT_EQ(Frame(videoIn, &picture, &header), DV_ERR_OK);
-    EXPECT_EQ(header.dwBytesUsed, picture.size());
-    // A copy of the format that is out of date (the device was changed by
-    // other means) never makes a frame claim more than its buffer.
-    currentFormat.biSizeImage = 0x10000000;
-    EXPECT_EQ(Frame(videoIn, &picture, &header), DV_ERR_OK);
-    EXPECT_EQ(header.dwBytesUsed, picture.size());
-}
-
 // A host may leave the byte count 0 or call I420 "IYUV". The same format
 // sent again is current all the same: the device is not called, so nothing
 // is staged for the camera and no frame is dropped for a resync.

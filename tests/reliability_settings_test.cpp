@@ -44,29 +44,6 @@ TEST_F(DiskFaults, ADamagedHiveReadsAsEmptyIsKeptAsideAndRewritten) {
     ExpectCameraWorks("binary bytes");
 }
 
-TEST_F(DiskFaults, ValuesOfTheWrongTypeOrSizeFallBackToDefaults) {
-    WriteFileText(HomeFile("registry.reg"),
-                  "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\MARBECK\\TARN2]\n"
-                  "\"DebugLevel\"=\"tracing please\"\n"
-                  "\"LPTPort\"=dword:00000009\n"
-                  "\"CaptureUsage\"=hex:01,02\n"
-                  "\"VideoInUsage\"=hex(4):00,00\n"
-                  "\"ImageCols\"=dword:ffffffff\n"
-                  "\"ImageRows\"=dword:80000000\n"
-                  "\"FrameRate\"=hex:01\n"
-                  "\"Compression\"=dword:7fffffff\n"
-                  "\"Brightness\"=\"\"\n"
-                  "\"Language\"=dword:ffffffff\n"
-                  "@=hex:\n");
-    ExpectCameraWorks("wrong types");
-    OpenVideoIn();
-    BITMAPINFOHEADER format = CurrentFormat(videoIn);
-    EXPECT_GE(format.biWidth, 8);
-    EXPECT_LE(format.biWidth, 704);
-    EXPECT_GE(format.biHeight, 4);
-    EXPECT_LE(format.biHeight, 576);
-}
-
 TEST_F(DiskFaults, AWindowsDirectoryThatCannotBeMadeLeavesTheCameraWorking) {
     WriteFileText(HomeFile("plain-file"), "not a folder");
     std::string unreachable = HomeFile("plain-file") + "/windows";

@@ -64,35 +64,6 @@ TEST_F(AdvancedDialog, AutomaticAloneStaysOnCancelButALightingChoiceIsUndone) {
     EXPECT_EQ(FrameRateNow(), (Rate{3, 0}));
 }
 
-TEST_F(AdvancedDialog, CancelBringsBackBothTheStepAndAutomaticAfterAManualChoice) {
-    OpenCamera();
-    ASSERT_TRUE(SetFrameRate(3, 1));
-    InAdvanced({
-        [](HWND d) {
-            PosixClick(d, IDC_LIGHTING_AUTOMATIC);
-            PosixClick(d, IDC_LIGHTING_LOW);
-            EXPECT_EQ(FrameRateNow(), (Rate{5, 0}));
-            PosixClick(d, IDCANCEL);
-        },
-    });
-    EXPECT_EQ(FrameRateNow(), (Rate{3, 1}));
-}
-
-TEST_F(AdvancedDialog, InAutomaticModeTheRadiosFollowTheCameraAboutOnceASecond) {
-    OpenCamera();
-    ASSERT_TRUE(SetFrameRate(1, 1));
-    InAdvanced({
-        [](HWND d) {
-            EXPECT_TRUE(Checked(d, IDC_LIGHTING_NORMAL));
-            SetFrameRate(5, 1);  // the camera's automatic control steps down
-            PosixRunFor(1100);
-            EXPECT_TRUE(Checked(d, IDC_LIGHTING_LOW));
-            EXPECT_FALSE(Checked(d, IDC_LIGHTING_NORMAL));
-            PosixClick(d, IDOK);
-        },
-    });
-}
-
 // Old firmware turns the banding filter off for Low and back after it
 // (Cancel brings back the step and, with it, the filter); new firmware
 // keeps it.
@@ -128,52 +99,6 @@ TEST_F(AdvancedDialog, OnlyOldFirmwareGivesUpTheBandingFilterForLow) {
         },
     });
     EXPECT_EQ(FrameRateNow(), (Rate{5, 0}));
-}
-
-TEST_F(AdvancedDialog, MainsBacklightAndBandingAreUndoneOnlyWhenChanged) {
-    OpenCamera();
-    ASSERT_TRUE(SetBanding(0));
-    ASSERT_TRUE(SetMainsFrequency(0));
-    auto settings = [] {
-        DWORD mains = 9;
-        GetMainsFrequency(&mains);
-        return std::vector<DWORD>{mains, GetBanding(), GetBacklight()};
-    };
-    InAdvanced({
-        [&settings](HWND d) {
-            EXPECT_FALSE(Enabled(d, IDC_FILTER_60HZ));  // only with the filter on
-            EXPECT_EQ(PosixClick(d, IDC_FILTER_60HZ), 0);
-            PosixClick(d, IDC_BANDING_ENABLED);
-            EXPECT_EQ(GetBanding(), 1u);
-            PosixClick(d, IDC_FILTER_60HZ);
-            PosixClick(d, IDC_BACKLIT);
-            PosixClick(d, IDC_BACKLIT);  // twice: no change
-            EXPECT_EQ(settings(), (std::vector<DWORD>{1, 1, 0}));
-            PosixClick(d, IDCANCEL);
-        },
-    });
-    EXPECT_EQ(settings(), (std::vector<DWORD>{0, 0, 0}));
-}
-
-TEST_F(AdvancedDialog, PanTiltOnlyBelowTheFullSensor) {
-    OpenCamera();
-    UseFormat(24, BI_RGB, 352, 288);
-    InAdvanced({
-        [](HWND d) {
-            EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "Pan/Tilt only at 176x144 or smaller");
-            EXPECT_FALSE(Enabled(d, IDC_PAN_TILT));
-            EXPECT_FALSE(Enabled(d, IDC_ZOOM));
-            PosixClick(d, IDOK);
-        },
-    });
-    UseFormat(24, BI_RGB, 320, 240);
-    InAdvanced({
-        [](HWND d) {
-            EXPECT_EQ(Text(d, IDC_PAN_TILT_GROUP), "&Pan/Tilt Control");
-            EXPECT_TRUE(Enabled(d, IDC_ZOOM));
-            PosixClick(d, IDOK);
-        },
-    });
 }
 
 TEST_F(AdvancedDialog, ADragPansTheWindowUncompressedAndCancelPutsItBack) {

@@ -40,26 +40,6 @@ TEST_F(CameraSettingsDialog, SlidersAndNumbersApplyAtOnceAndCancelPutsTheOpening
     EXPECT_EQ(ColourNow(), (Colour{40, 60, 70}));
 }
 
-TEST_F(CameraSettingsDialog, EveryKeystrokeCountsAndOnlyNumbersInRangeReachTheSlider) {
-    Show(channel, {[](HWND d) {
-             PosixType(d, IDC_BRIGHTNESS_EDIT, "0");  // 500: out of range
-             EXPECT_EQ(Text(d, IDC_BRIGHTNESS_EDIT), "500");
-             EXPECT_EQ(Position(d, IDC_BRIGHTNESS_BAR), 50);
-             EXPECT_EQ(ColourNow().brightness, 50u);
-             PosixClearEdit(d, IDC_BRIGHTNESS_EDIT);
-             // Each keystroke that leaves a number in range applies it.
-             for (auto typed : {std::make_pair("1", 1u), std::make_pair("5", 15u), std::make_pair("0", 15u)}) {
-                 PosixType(d, IDC_BRIGHTNESS_EDIT, typed.first);
-                 EXPECT_EQ(ColourNow().brightness, typed.second) << typed.first;
-             }
-             EXPECT_EQ(Position(d, IDC_BRIGHTNESS_BAR), 15);
-             PosixReplaceText(d, IDC_CONTRAST_EDIT, "x");
-             EXPECT_EQ(ColourNow().contrast, 50u);
-             PosixClick(d, IDOK);
-         }});
-    EXPECT_EQ(ColourNow().brightness, 15u);  // OK keeps what was applied
-}
-
 TEST_F(CameraSettingsDialog, EachModeKeepsItsLevelAndAMovedSliderAsksForFullQuality) {
     ASSERT_TRUE(SetCompressionSettings(1, 0, 30, 70, 40));
     Show(channel, {
@@ -85,56 +65,4 @@ TEST_F(CameraSettingsDialog, EachModeKeepsItsLevelAndAMovedSliderAsksForFullQual
                       },
                   });
     EXPECT_EQ(CompressionNow(), (Compression{1, 0, 30, 70, 100}));  // Cancel passes the quality in force
-}
-
-TEST_F(CameraSettingsDialog, CancelLeavesTheCameraInAutomaticCompression) {
-    ASSERT_TRUE(SetCompressionSettings(2, 1, 20, 80, 60));
-    Show(channel, {[](HWND d) { PosixClick(d, IDCANCEL); }});
-    EXPECT_EQ(CompressionNow(), (Compression{1, 1, 20, 80, 60}));
-}
-
-TEST_F(CameraSettingsDialog, ResetDefaultsTakesEveryValueBackToFifty) {
-    ASSERT_EQ(SetColourParams(10, 20, 30), 0);
-    ASSERT_TRUE(SetCompressionSettings(1, 1, 90, 5, 50));
-    Show(channel, {
-                      [](HWND d) { PosixClick(d, IDC_RESET_DEFAULTS); },
-                      [](HWND d) {
-                          EXPECT_EQ(ColourNow(), (Colour{50, 50, 50}));
-                          EXPECT_EQ(CompressionNow(), (Compression{1, 0, 50, 50, 50}));
-                          EXPECT_TRUE(Checked(d, IDC_OPTIMIZE_PREVIEW));
-                          EXPECT_FALSE(Checked(d, IDC_OPTIMIZE_CONFERENCE));
-                          EXPECT_EQ(Position(d, IDC_COMPRESSION_BAR), 50);
-                          PosixClick(d, IDOK);
-                      },
-                  });
-    EXPECT_EQ(ColourNow().brightness, 50u);
-}
-
-// A British user (in either spelling of its code) sees British spelling on
-// the English template only.
-TEST_F(CameraSettingsDialog, BritishSpellingOnlyOnTheEnglishTemplate) {
-    struct Row {
-        const char* code;
-        DWORD language;
-        std::vector<std::string> texts;  // colour label, conference, preview
-    };
-    // clang-format off
-    const Row rows[] = {
-        {"ENG", 0, {"Colou&r", "Optimise for &Video Conference", "Optimise for Video &Preview"}},
-        {"eng", 1, {"Couleu&r", "Optimiser pour visio &conf\xE9rence", "Optimiser pour &vue vid\xE9o"}},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.code);
-        WriteFileText(HomeFile("win.ini"), std::string("[Intl]\nsLanguage=") + row.code + "\n");
-        Close(channel);
-        WriteRegDword("Language", row.language);
-        channel = Open(VIDEO_EXTERNALIN);
-        std::vector<std::string> texts;
-        Show(channel, {[&texts](HWND d) {
-                 texts = {Text(d, IDC_COLOUR_LABEL), Text(d, IDC_OPTIMIZE_CONFERENCE), Text(d, IDC_OPTIMIZE_PREVIEW)};
-                 PosixClick(d, IDOK);
-             }});
-        EXPECT_EQ(texts, row.texts);
-    }
 }

@@ -30,50 +30,6 @@ protected:
     }
 };
 
-// A channel of this process keeps its camera whatever the registry says
-// (Initialised reset by someone else): the box only reads the registry.
-TEST_F(DriverSettingsDialog, WithAChannelOpenOnlyTheRegistryIsRead) {
-    ASSERT_GT(Open(VIDEO_IN), 1u);
-    WriteRegDword("Initialised", 0);
-    WriteRegDword("FW_Version", 0x020A);
-    WriteRegDword("PortType", 0x57);
-    WriteRegDword("DisableDMA", 1);
-    WriteRegText("Language", "Deutsch");
-    int commands = SimCommandCount();
-    Shown shown = ReadBox();
-    EXPECT_EQ(SimCommandCount(), commands);  // the camera was not touched
-    EXPECT_EQ(shown.texts, std::vector<std::string>(
-                               {"Driver Settings", "1.0.3.0", "Jan  7 1999", "LPT1 - ECP *", "2-10", "Deutsch"}));
-    EXPECT_EQ(shown.sensor.size(), 3u);
-    EXPECT_TRUE(shown.detailsVisible);
-    EXPECT_FALSE(shown.waitVisible);
-    BITMAPINFOHEADER format;
-    EXPECT_TRUE(GetImageFormat(&format));  // the channel's device is still selected
-}
-
-TEST_F(DriverSettingsDialog, WithoutAChannelTheCameraComesUpAndIsReleasedEachTime) {
-    WriteRegDword("Language", 3);
-    for (int i = 0; i < 2; i++) {
-        WriteRegDword("Brightness", 77);
-        DeleteRegValue("Contrast");
-        Shown shown = ReadBox();
-        EXPECT_EQ(shown.texts[3].substr(0, 7), "LPT1 - ");
-        EXPECT_EQ(shown.texts[5], "German");
-        EXPECT_EQ(SimOpenLinks(), 0);  // released
-        // The release stored the settings the bring-up had applied.
-        EXPECT_EQ(ReadRegDword("Brightness", 0), 77u);
-        EXPECT_EQ(ReadRegDword("Contrast", 0), 50u);
-    }
-}
-
-TEST_F(DriverSettingsDialog, ACameraThatIsNotThereIsReportedInTheSensorField) {
-    ASSERT_EQ(SimSetScenario("port 1 type 0x01 id MFG:Acme;MDL:Printer;\n"), 1) << PosixLastProblem();
-    Shown shown = ReadBox();
-    EXPECT_EQ(shown.sensor, "Error initialising camera");
-    EXPECT_EQ(shown.texts,
-              std::vector<std::string>({"Driver Settings", "1.0.3.0", "Jan  7 1999", "", "", "U.S. English"}));
-}
-
 // The camera dialog (caption and Cancel), Advanced opened from it and Video
 // Format, in the language the registry's number selects.
 TEST_F(DriverSettingsDialog, EveryDialogOpensInTheRegistrysLanguage) {
