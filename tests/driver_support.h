@@ -166,12 +166,6 @@ protected:
         RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), (DWORD)strlen(text) + 1);
         RegCloseKey(key);
     }
-    static void DeleteRegValue(const char* name) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, TARN2_REGISTRY_KEY, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
-        RegDeleteValueA(key, name);
-        RegCloseKey(key);
-    }
 
     DWORD_PTR videoIn = 0;
     std::vector<DWORD_PTR> open;

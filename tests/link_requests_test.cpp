@@ -19,31 +19,21 @@ struct Request {
 
 struct FakeDriver {
     std::vector<Request> requests;
-    int opens = 0;
-    int closes = 0;
-    WORD version = 18;
-    DWORD attachFlag = 1;
-    DWORD detachFlag = 1;
     DWORD failCode = 0;  // this request fails outright
     // Device ID: -1 no ID (4-byte reply), else the offset of the text in the
     // caller's buffer; idOutside points the reply outside the buffer.
     int idOffset = 2;
     bool idOutside = false;
     bool idUnterminated = false;
-    PortInfo portInfo = {0x378, 0x57, 0, 80};
-    UploadStatus uploadStatus = {};
 };
 
 FakeDriver* fake = nullptr;
 
 void* FakeOpen(void* registration) {
-    fake->opens++;
     return fake;
 }
 
-void FakeClose(void* context) {
-    fake->closes++;
-}
+void FakeClose(void* context) {}
 
 int FakeControl(void* context, DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize, DWORD* returned) {
     Request r{code, std::vector<BYTE>((const BYTE*)in, (const BYTE*)in + inSize), outSize};
@@ -52,25 +42,11 @@ int FakeControl(void* context, DWORD code, const void* in, DWORD inSize, void* o
     LinkFlag flag = {1};
     switch (code) {
         case IOCTL_LINK_VERSION: {
-            LinkVersion v = {{0, 0, 0, 0}, fake->version};
+            LinkVersion v = {{0, 0, 0, 0}, 18};
             memcpy(out, &v, sizeof v);
             *returned = sizeof v;
             return 1;
         }
-        case IOCTL_LINK_ATTACH:
-            flag.success = fake->attachFlag;
-            break;
-        case IOCTL_LINK_DETACH:
-            flag.success = fake->detachFlag;
-            break;
-        case IOCTL_LINK_GET_PORT_INFO:
-            memcpy(out, &fake->portInfo, sizeof fake->portInfo);
-            *returned = sizeof fake->portInfo;
-            return 1;
-        case IOCTL_LINK_UPLOAD_STATUS:
-            memcpy(out, &fake->uploadStatus, sizeof fake->uploadStatus);
-            *returned = sizeof fake->uploadStatus;
-            return 1;
         case IOCTL_LINK_DEVICE_ID: {
             DeviceIdRequest request;
             memcpy(&request, in, sizeof request);

@@ -118,22 +118,13 @@ public:
         ASSERT_EQ(Message(DVM_STREAM_START), DV_ERR_OK);
     }
 
-    // The calls of one kind (all when msg is 0) since the last Forget.
+    // The calls of one kind (all when msg is 0).
     std::vector<Call> Calls(UINT msg = 0) {
         std::lock_guard<std::mutex> hold(lock);
         std::vector<Call> some;
         for (const Call& call : calls)
             if (msg == 0 || call.msg == msg) some.push_back(call);
         return some;
-    }
-    void Forget() {
-        std::lock_guard<std::mutex> hold(lock);
-        calls.clear();
-    }
-    int Index(DWORD_PTR header) {
-        for (int i = 0; i < kBuffers; i++)
-            if (header == reinterpret_cast<DWORD_PTR>(&headers[i])) return i;
-        return -1;
     }
     // Buffers handed back since the start.
     int Frames() {
