@@ -1,5 +1,6 @@
-// The camera's initialisation: opening the conversation, the test-pattern
-// upload that proves the link, and the known starting settings.
+// The camera's initialisation (opening the conversation, the test-pattern
+// upload that proves the link, the known starting settings) and its
+// exposure controls.
 #include "camera_support.h"
 #include "settings/registry.h"
 
@@ -66,6 +67,32 @@ TEST_F(CameraInit, TheCameraStartsFromKnownSettings) {
     EXPECT_EQ(Bytes(camera.correctionGains, camera.correctionGains + 4), (Bytes{24, 22, 36, 52}));
     EXPECT_EQ(Names(),
               (NameList{"A0/18", "00/3", "A0/17", "00/3", "A0/16", "00/3", "A0/11", "A0/4", "00/3", "A0/9", "00/3"}));
+}
+
+// The exposure controls send one command each and record what the camera took.
+TEST_F(CameraInit, ExposureItemsSendOneCommandAndRecordOnSuccess) {
+    BringUp();
+    ASSERT_EQ(camSetAutoExposure(state, 0), 0);
+    EXPECT_EQ((Ints{state->exposureMode, camGetAutoExposure(state), Camera().exposureMode}), (Ints{3, 0, 3}));
+    ASSERT_EQ(camSetAutoExposure(state, 1), 0);
+    EXPECT_EQ(camGetAutoExposure(state), 1);
+    ASSERT_EQ(ParamsOf(0xA0, 4), (std::vector<Bytes>{{0, 3, 0, 0}, {0, 2, 0, 0}}));
+    EXPECT_EQ(Data(Sent(0xA0, 4)[1]), Bytes(8, 0));
+    ASSERT_EQ(camSetGain(state, 2), 0);
+    EXPECT_EQ(ParamsOf(0xA0, 4).back(), (Bytes{3, 0, 0, 0}));
+    EXPECT_EQ(camGetGain(state), 2);
+    // Little light: more lines than a byte holds, so the high byte counts.
+    SimSetLight(2);
+    int lines = camGetExposure(state);
+    ASSERT_GT(lines, 255);
+    EXPECT_EQ((Ints{lines, state->exposure[2] | (state->exposure[3] << 8)}), (Ints{Camera().coarseExposure, lines}));
+    // The whole block is kept, the colour compensation with it.
+    SimCamera camera = Camera();
+    EXPECT_EQ(Bytes(state->exposure + 4, state->exposure + 8), Bytes(camera.compensation, camera.compensation + 4));
+    // Older firmware keeps its own gain: nothing is sent.
+    Restart("firmware 1.2\n");
+    EXPECT_EQ(camSetGain(state, 3), 0);
+    EXPECT_TRUE(Commands().empty());
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The compression settings on the device a channel open brought up: what
-// they record and the preset level they pick.
+// The compression settings on the device a channel open brought up: the
+// parameters the open sent, what they record and the preset level they pick.
 #include "driver_support.h"
 
 namespace {
@@ -18,6 +18,10 @@ protected:
 };
 
 TEST_F(DeviceOperations, AutomaticCompressionRecordsTheSettingsAndPicksThePresetLevel) {
+    SimCamera camera = Camera();
+    EXPECT_EQ(std::vector<BYTE>(camera.compressionParams, camera.compressionParams + 8),
+              (std::vector<BYTE>{3, 9, 1, 3, 2, 5, 3, 2}))
+        << "the viewport's parameters, sent when the open attached it";
     device->frameRateTarget = 15;
     // Preview mode: the preview level 1 counts, which is level 10.
     ASSERT_EQ(SetCompressionSettings(1, 0, 100, 1, 50), TRUE);
