@@ -1,9 +1,7 @@
 // The bring-up as a host meets it: DRV_OPEN of VIDEO_IN on simulated
-// machines with the camera on each port, none, another maker's device, a
-// port-mode ladder that fails or succeeds on its second rung, broken test
-// patterns, an old link driver, an error latched on each bring-up command in
-// turn; the open string, the options and the language; the trace lines.
-// A refused open leaves nothing behind.
+// machines with the camera on each port, an old link driver, a camera that
+// refuses its settings, an error latched on each bring-up command in turn;
+// the open string. A refused open leaves nothing behind.
 #include <set>
 #include <string>
 #include <utility>
@@ -11,8 +9,6 @@
 #include "reliability_support.h"
 
 namespace {
-
-const DWORD kUnwritten = 0xBEEF;
 
 class BringUp : public FaultHost {
 protected:
@@ -42,13 +38,6 @@ protected:
         EXPECT_EQ(ReadRegDword("Initialised", 0), 0u);
         EXPECT_EQ(ReadRegDword("VideoInUsage", 0), 0u);
         return channel > 1;
-    }
-    static int CommandsSent(int module, int command) {
-        int n = 0;
-        SimCommandRecord record;
-        for (int i = 0; SimGetCommand(i, &record); i++)
-            if (record.module == module && record.command == command) n++;
-        return n;
     }
     static bool BoxShown(const char* text) {
         for (int i = 0; i < PosixMessageBoxCount(); i++)
