@@ -1,5 +1,6 @@
-// The compression settings on the device a channel open brought up: the
-// parameters the open sent, what they record and the preset level they pick.
+// The device a channel open brought up: the compression parameters the
+// open sent, what the compression settings record and the preset level they
+// pick, and a viewport that failed.
 #include "driver_support.h"
 
 namespace {
@@ -51,6 +52,21 @@ TEST_F(DeviceOperations, AutomaticCompressionRecordsTheSettingsAndPicksThePreset
         }
         EXPECT_EQ(viewport->compMode, c.targetFR ? 1 : 0) << c.value;
     }
+}
+
+// A camera out of high power fails the viewport's next apply; from then on
+// it takes no window until it is attached again.
+TEST_F(DeviceOperations, AViewportThatFailedTakesNoWindowUntilAttachedAgain) {
+    ZELT_GotoLoPower(device->link);
+    SetVideoSize(viewport, 0);
+    SetWindow(viewport, 0, 176, 0, 144);
+    EXPECT_EQ(ApplyViewportChanges(viewport), 0);
+    EXPECT_EQ(viewport->failed, 1u);
+    EXPECT_EQ(SetWindow(viewport, 8, 168, 0, 144), 0);
+    ZELT_GotoHiPower(device->link);
+    EXPECT_EQ(ApplyViewportChanges(viewport), 0) << "only a new attach clears the failure";
+    ASSERT_EQ(AttachViewport(viewport, device->link), 1);
+    EXPECT_EQ(viewport->failed, 0u);
 }
 
 }  // namespace

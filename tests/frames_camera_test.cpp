@@ -1,4 +1,4 @@
-// The simulated camera's frames: header, window, light, and a buffer
+// The simulated camera's frames: header and window, and a buffer
 // too small for one.
 #include "decoder_support.h"
 
@@ -23,19 +23,6 @@ TEST(CameraFrames, TheHeaderDescribesTheWindowAndTheCamera) {
     EXPECT_EQ(MakeFrame(camera, 78)[FRAME_EXPOSURE_HALF], 255);
     // The largest frame there can be fits the driver's upload buffers.
     EXPECT_LE(FRAME_MAX_SIZE, (uint32_t)GF_UPLOAD_BUFFER_SIZE);
-}
-
-TEST(CameraFrames, ThePictureFollowsTheLightLevel) {
-    SimCamera camera = CameraFor(352, 288);
-    camera.exposureMode = 3;  // fixed: half the light, half the level
-    camera.light = 64;
-    SimUpdateExposure(&camera);
-    ASSERT_EQ(camera.registers[30], 64);
-    std::vector<BYTE> frame = MakeFrame(camera, 1);
-    const BYTE* white = &frame[FRAME_HEADER_SIZE + 20 * 352 * 2 + 10 * 2];  // bar 0, row 20
-    EXPECT_EQ(white[0], 16 + (180 - 16) / 2);
-    const BYTE* blue = &frame[FRAME_HEADER_SIZE + 20 * 352 * 2 + (6 * 44 + 10) * 2];
-    EXPECT_EQ(blue[1], 128 + (212 - 128) / 2);  // colour fades toward grey too
 }
 
 TEST(CameraFrames, ABufferTooSmallGetsTheFrameCutShort) {

@@ -44,15 +44,6 @@ TEST_F(SimLink, RefusalsAndOldDriversLeaveNoHandleOpen) {
     EXPECT_EQ(PPLINK_DestroyLink(stuck), 1u);
 }
 
-TEST_F(SimLink, TheCameraAnswersOnlyOnAnInitialisedLink) {
-    link = PPLINK_CreateLink(1);
-    ASSERT_NE(link, nullptr);
-    EXPECT_EQ(
-        (Ints{ZELT_GotoHiPower(link), PPLINK_SendWakeup(link), PPLINK_InitialiseLink(link), ZELT_GotoHiPower(link),
-              PPLINK_DeinitialiseLink(link), ZELT_GotoLoPower(link), Commands().back().answered}),
-        (Ints{0, 0, 1, 1, 1, 0, 0}));
-}
-
 TEST_F(SimLink, TheLogKeepsTheLastCommandsAndCountsThemAll) {
     OpenCamera();
     int before = SimCommandCount();

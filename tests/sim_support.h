@@ -105,13 +105,12 @@ protected:
         return bytes[index];
     }
     // Polls an upload until it ends; the last state.
-    BYTE WaitUpload(DWORD* bytes = nullptr, int* polls = nullptr) {
+    BYTE WaitUpload(DWORD* bytes = nullptr) {
         BYTE state = UPLOAD_STARTED;
         DWORD count = 0;
-        int n = 0;
-        while (n < 100000 && CLINK_GetUploadStatus(link, &state, &count) && state != 0 && state != 6) n++;
+        for (int n = 0; n < 100000 && CLINK_GetUploadStatus(link, &state, &count) && state != 0 && state != 6; n++) {
+        }
         if (bytes) *bytes = count;
-        if (polls) *polls = n;
         return state;
     }
 };

@@ -101,6 +101,31 @@ TEST_F(AdvancedDialog, OnlyOldFirmwareGivesUpTheBandingFilterForLow) {
     EXPECT_EQ(FrameRateNow(), (Rate{5, 0}));
 }
 
+TEST_F(AdvancedDialog, MainsBacklightAndBandingAreUndoneOnlyWhenChanged) {
+    OpenCamera();
+    ASSERT_TRUE(SetBanding(0));
+    ASSERT_TRUE(SetMainsFrequency(0));
+    auto settings = [] {
+        DWORD mains = 9;
+        GetMainsFrequency(&mains);
+        return std::vector<DWORD>{mains, GetBanding(), GetBacklight()};
+    };
+    InAdvanced({
+        [&settings](HWND d) {
+            EXPECT_FALSE(Enabled(d, IDC_FILTER_60HZ));  // only with the filter on
+            EXPECT_EQ(PosixClick(d, IDC_FILTER_60HZ), 0);
+            PosixClick(d, IDC_BANDING_ENABLED);
+            EXPECT_EQ(GetBanding(), 1u);
+            PosixClick(d, IDC_FILTER_60HZ);
+            PosixClick(d, IDC_BACKLIT);
+            PosixClick(d, IDC_BACKLIT);  // twice: no change
+            EXPECT_EQ(settings(), (std::vector<DWORD>{1, 1, 0}));
+            PosixClick(d, IDCANCEL);
+        },
+    });
+    EXPECT_EQ(settings(), (std::vector<DWORD>{0, 0, 0}));
+}
+
 TEST_F(AdvancedDialog, ADragPansTheWindowUncompressedAndCancelPutsItBack) {
     OpenCamera();
     ASSERT_TRUE(SetCompressionSettings(1, 0, 40, 60, 50));
