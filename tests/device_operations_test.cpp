@@ -26,11 +26,7 @@ TEST_F(DeviceOperations, AutomaticCompressionRecordsTheSettingsAndPicksThePreset
     device->frameRateTarget = 15;
     // Preview mode: the preview level 1 counts, which is level 10.
     ASSERT_EQ(SetCompressionSettings(1, 0, 100, 1, 50), TRUE);
-    EXPECT_EQ(device->compressionMode, 1);
-    EXPECT_EQ(device->videoConf, 0);
-    EXPECT_EQ(device->videoConfVal, 100);
-    EXPECT_EQ(device->videoCapVal, 1);
-    EXPECT_EQ(device->compressionQuality, 50);
+    EXPECT_EQ(CompressionNow(), (Compression{1, 0, 100, 1, 50}));
     EXPECT_EQ(viewport->compMode, 1);
     EXPECT_EQ(viewport->targetFR, 28) << "level 10";
     EXPECT_EQ(viewport->targetFps, 15) << "the frame-rate target goes with the preset";

@@ -6,6 +6,7 @@
 
 #include <string.h>
 
+#include <ostream>
 #include <vector>
 
 #include "device/camera_device.h"
@@ -151,6 +152,24 @@ protected:
     static DWORD Bytes(DWORD d0, DWORD d1, DWORD d2, DWORD d3) { return d0 | d1 << 8 | d2 << 16 | d3 << 24; }
     static const LONG kWrite = 0x23680000, kRead = 0x68320000;
 
+    // The device's compression settings, read whole so that one check compares all.
+    struct Compression {
+        LONG mode = 0, videoConf = 0;
+        WORD conferenceLevel = 0, previewLevel = 0, quality = 0;
+        bool operator==(const Compression& o) const {
+            return mode == o.mode && videoConf == o.videoConf && conferenceLevel == o.conferenceLevel &&
+                   previewLevel == o.previewLevel && quality == o.quality;
+        }
+        friend std::ostream& operator<<(std::ostream& out, const Compression& c) {
+            return out << c.mode << "/" << c.videoConf << "/" << c.conferenceLevel << "/" << c.previewLevel << "/"
+                       << c.quality;
+        }
+    };
+    static Compression CompressionNow() {
+        Compression c;
+        GetCompressionSettings(&c.mode, &c.videoConf, &c.conferenceLevel, &c.previewLevel, &c.quality);
+        return c;
+    }
     static SimCamera Camera() {
         SimCamera camera;
         SimReadCamera(&camera);

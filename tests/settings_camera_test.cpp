@@ -51,11 +51,7 @@ TEST_F(CameraSettings, WithoutAKeyOrWithValuesOfAnotherTypeTheDefaultsAreApplied
             WriteRegText("MainsFreq", "0");
         }
         OpenAndLoad();
-        EXPECT_EQ(device->compressionMode, 1);
-        EXPECT_EQ(device->videoConf, 0);
-        EXPECT_EQ(device->videoConfVal, 50);
-        EXPECT_EQ(device->videoCapVal, 50);
-        EXPECT_EQ(device->compressionQuality, 50);
+        EXPECT_EQ(CompressionNow(), (Compression{1, 0, 50, 50, 50}));
         EXPECT_EQ(state->red, 32);
         EXPECT_EQ(state->green, 6);
         EXPECT_EQ(state->blue, 92);

@@ -86,23 +86,6 @@ protected:
         GetColourParams(&c.brightness, &c.contrast, &c.colour);
         return c;
     }
-    struct Compression {
-        LONG mode = 0, videoConf = 0;
-        WORD conferenceLevel = 0, previewLevel = 0, quality = 0;
-        bool operator==(const Compression& o) const {
-            return mode == o.mode && videoConf == o.videoConf && conferenceLevel == o.conferenceLevel &&
-                   previewLevel == o.previewLevel && quality == o.quality;
-        }
-        friend std::ostream& operator<<(std::ostream& out, const Compression& c) {
-            return out << c.mode << "/" << c.videoConf << "/" << c.conferenceLevel << "/" << c.previewLevel << "/"
-                       << c.quality;
-        }
-    };
-    static Compression CompressionNow() {
-        Compression c;
-        GetCompressionSettings(&c.mode, &c.videoConf, &c.conferenceLevel, &c.previewLevel, &c.quality);
-        return c;
-    }
     // The frame-rate step and whether it is automatic.
     static std::vector<DWORD> FrameRateNow() {
         DWORD step = 0, automatic = 0;
